@@ -1,0 +1,30 @@
+#include "Dialogs.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+QString Dialogs::openBitmap(QWidget* parent, const QString& dir)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(QStringLiteral("Bitmap Files (*.bmp)"));
+    dialog.setDefaultSuffix(QStringLiteral("bmp"));
+    if (!dir.isEmpty())
+        dialog.setDirectory(dir);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+void Dialogs::error(QWidget* parent, const QString& message)
+{
+    QMessageBox::critical(parent, QStringLiteral("Probnik"), message);
+}
+
+void Dialogs::colour(QWidget* parent)
+{
+    QColorDialog dialog(parent);
+    dialog.exec();
+}

@@ -1,0 +1,495 @@
+#include "Main.h"
+
+#include "BmpReader.h"
+#include "Display.h"
+#include "ProbnikApplication.h"
+#include "Settings.h"
+#include "Surface.h"
+#include "about.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QStyle>
+#include <QToolButton>
+
+#include <cstdio>
+#include <stdexcept>
+
+using namespace probnik;
+
+TProbnikMain* ProbnikMain = nullptr;
+
+namespace {
+
+// The design's outer size and its client area; the difference is the frame and the menu bar.
+constexpr int DesignOuterWidth = 912;
+constexpr int DesignOuterHeight = 550;
+constexpr int DesignClientWidth = 904;
+constexpr int DesignClientHeight = 496;
+// The window may grow, but never narrower than this or lower than the design.
+constexpr int MinimumOuterWidth = 750;
+constexpr int MinimumOuterHeight = 550;
+constexpr int StatusBarHeight = 19;
+constexpr int ToolBarHeight = 30;
+
+std::filesystem::path settingsFile()
+{
+    const QByteArray config = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray home = qgetenv("HOME");
+    return Settings::filePath(
+        qEnvironmentVariableIsSet("XDG_CONFIG_HOME") ? config.constData() : nullptr,
+        qEnvironmentVariableIsSet("HOME") ? home.constData() : nullptr);
+}
+
+QFont pixelFont(const QString& family, int pixels, bool bold = false, bool italic = false)
+{
+    QFont font(family);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    font.setItalic(italic);
+    return font;
+}
+
+// A design hint "short|long": the short text pops up, the long one goes to the status bar.
+void setHint(QWidget* widget, const QString& hint)
+{
+    const qsizetype bar = hint.indexOf(u'|');
+    widget->setToolTip(bar < 0 ? hint : hint.left(bar));
+    widget->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+}
+
+QIcon themeIcon(const char* name, QStyle::StandardPixmap fallback, const QStyle* style)
+{
+    return QIcon::fromTheme(QString::fromLatin1(name), style->standardIcon(fallback));
+}
+
+} // namespace
+
+TProbnikMain::TProbnikMain(QWidget* parent)
+    : QMainWindow(parent)
+{
+    buildDesign();
+
+    // One copy of the program at a time. The lock survives a crash only until the next start
+    // sees that its owner is gone.
+    QString lockDir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (lockDir.isEmpty())
+        lockDir = QDir::tempPath();
+    InstanceMutex = std::make_unique<QLockFile>(lockDir + QStringLiteral("/Probnik0_Mutex.lock"));
+    InstanceMutex->setStaleLockTime(0);
+    if (!InstanceMutex->tryLock(0))
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+
+    Picture = Canvas();
+    ScreenCopy.reset(display::ScreenCopyWidth, display::ScreenCopyHeight, White);
+    MagnifierBitmap.reset(display::MagnifierSize, display::MagnifierSize, WindowGrey);
+    canvas().brushColor = WindowGrey;
+
+    const Settings settings = Settings::read(settingsFile());
+    InitialDir = QString::fromStdString(settings.InitialDir);
+    Separator = QString::fromStdString(settings.Separator);
+    Edit1->setText(Separator);
+}
+
+TProbnikMain::~TProbnikMain()
+{
+    const Settings settings { InitialDir.toStdString(), Separator.toStdString() };
+    if (const auto error = settings.write(settingsFile())) {
+        // At exit the box may never be seen, so the message also goes to standard error.
+        std::fprintf(stderr, "Probnik: %s\n", error->message.c_str());
+        ProbnikApplication::showError(QString::fromStdString(error->message));
+    }
+    if (ProbnikMain == this)
+        ProbnikMain = nullptr;
+}
+
+Canvas& TProbnikMain::canvas()
+{
+    return Client->canvas();
+}
+
+bool TProbnikMain::ownsInstanceLock() const
+{
+    return InstanceMutex && InstanceMutex->isLocked();
+}
+
+QSize TProbnikMain::windowSizeForOuter(int w, int h) const
+{
+    return { w - (DesignOuterWidth - DesignClientWidth),
+        h - (DesignOuterHeight - DesignClientHeight) + menuBar()->sizeHint().height() };
+}
+
+void TProbnikMain::buildDesign()
+{
+    setWindowTitle(QStringLiteral("Probnik"));
+    setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("probnik"), style()->standardIcon(QStyle::SP_DesktopIcon)));
+
+    Client = new Surface(this);
+    setCentralWidget(Client);
+    QPalette grey = Client->palette();
+    grey.setColor(QPalette::Window, QColor(128, 128, 128));
+    Client->setPalette(grey);
+
+    buildToolBar();
+
+    Edit1 = new QLineEdit(Client);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setGeometry(466, 8, 25, 17);
+    Edit1->setFont(pixelFont(QStringLiteral("MS Sans Serif"), 11, true));
+    Edit1->setText(QStringLiteral(";"));
+    Edit1->raise();
+    connect(Edit1, &QLineEdit::textChanged, this, [this] { Edit1Change(); });
+
+    RichEdit1 = new QPlainTextEdit(Client);
+    RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+    RichEdit1->setGeometry(600, 33, 289, 289);
+    QFont courier = pixelFont(QStringLiteral("Courier New"), 13);
+    courier.setStyleHint(QFont::TypeWriter);
+    courier.setFixedPitch(true);
+    RichEdit1->setFont(courier);
+    RichEdit1->setReadOnly(true);
+    RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Keys for the list also refresh the display, before the list itself reacts.
+    RichEdit1->installEventFilter(this);
+
+    // Scratch buffer of the CSV export; never shown.
+    R = new QPlainTextEdit(Client);
+    R->setObjectName(QStringLiteral("R"));
+    R->setGeometry(600, 321, 289, 25);
+    R->setPlainText(QStringLiteral("R"));
+    R->hide();
+
+    StatusBar = new QStatusBar(Client);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setSizeGripEnabled(false);
+
+    buildMenu();
+
+    connect(Client, &Surface::resized, this, [this] {
+        const QSize size = Client->size();
+        canvas().reset(size.width(), size.height(), WindowGrey);
+        ToolBar1->setGeometry(0, 0, size.width(), ToolBarHeight);
+        StatusBar->setGeometry(0, size.height() - StatusBarHeight, size.width(), StatusBarHeight);
+        Repaint();
+    });
+    connect(Client, &Surface::mousePressed, this,
+        [this](Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y) {
+            FormMouseDown(button, shift, x, y);
+        });
+
+    resize(windowSizeForOuter(DesignOuterWidth, DesignOuterHeight));
+    setMinimumSize(windowSizeForOuter(MinimumOuterWidth, MinimumOuterHeight));
+    RichEdit1->setFocus();
+}
+
+void TProbnikMain::buildToolBar()
+{
+    ToolBar1 = new QFrame(Client);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    ToolBar1->setLineWidth(1);
+    ToolBar1->setAutoFillBackground(true);
+    ToolBar1->setBackgroundRole(QPalette::Button);
+
+    constexpr int top = 4;
+    constexpr int height = 22;
+    auto toolButton = [this](const char* name, int left, const QIcon& icon, const QString& hint) {
+        auto* button = new QToolButton(ToolBar1);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setGeometry(left, top, 23, height);
+        button->setIcon(icon);
+        button->setAutoRaise(true);
+        setHint(button, hint);
+        return button;
+    };
+    const QStyle* s = style();
+    ToolButton1
+        = toolButton("ToolButton1", 5, themeIcon("document-open", QStyle::SP_DialogOpenButton, s),
+            QStringLiteral("Otwórz|Otwórz bitmapę"));
+    ToolButton2
+        = toolButton("ToolButton2", 28, themeIcon("document-save", QStyle::SP_DialogSaveButton, s),
+            QStringLiteral("Zapisz|Zapisz CSV"));
+    ToolButton7 = toolButton("ToolButton7", 73,
+        themeIcon("color-select", QStyle::SP_DesktopIcon, s), QStringLiteral("Pokaż kolor"));
+    SpeedButton1 = toolButton("SpeedButton1", 96,
+        themeIcon("accessories-calculator", QStyle::SP_FileDialogDetailedView, s),
+        QStringLiteral("Wynik przeliczeń"));
+    ToolButton9
+        = toolButton("ToolButton9", 119, themeIcon("edit-select", QStyle::SP_TitleBarMaxButton, s),
+            QStringLiteral("Badanie obszaru"));
+    ToolButton9->setCheckable(true);
+    ToolButton2->setEnabled(false);
+    SpeedButton1->setEnabled(false);
+    ToolButton9->setEnabled(false);
+
+    auto pushButton = [this](const char* name, int left, const QString& text, const QString& hint) {
+        auto* button = new QPushButton(text, ToolBar1);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setGeometry(left, top, 24, height);
+        setHint(button, hint);
+        button->setEnabled(false);
+        return button;
+    };
+    Button1
+        = pushButton("Button1", 164, QStringLiteral("<--"), QStringLiteral("Usuń ostatnia linię"));
+    Button4
+        = pushButton("Button4", 196, QStringLiteral("Clr"), QStringLiteral("Usuń wszystkie linie"));
+
+    const QFont labelFont = pixelFont(QStringLiteral("MS Sans Serif"), 13);
+    auto label = [this, &labelFont](const char* name, int left, int width, const QString& text,
+                     Qt::Alignment align) {
+        auto* l = new QLabel(text, ToolBar1);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setFont(labelFont);
+        l->setAlignment(align | Qt::AlignVCenter);
+        if (width > 0)
+            l->setGeometry(left, top, width, height);
+        else {
+            l->move(left, top);
+            l->setFixedHeight(height);
+            l->adjustSize();
+        }
+        return l;
+    };
+    Label6 = label("Label6", 252, 88, QStringLiteral("    Autozakres:  "), Qt::AlignRight);
+    A = new QSpinBox(ToolBar1);
+    A->setObjectName(QStringLiteral("A"));
+    A->setGeometry(340, top, 50, height);
+    A->setRange(0, 100);
+    A->setValue(0);
+    Label4 = label("Label4", 390, 66, QStringLiteral(" Separator:"), Qt::AlignRight);
+    Label5 = label("Label5", 548, 0, QStringLiteral("Licznik:"), Qt::AlignLeft);
+    Label1 = label("Label1", 591, 47, QStringLiteral("0"), Qt::AlignRight);
+    QFont counterFont = labelFont;
+    counterFont.setBold(true);
+    counterFont.setItalic(true);
+    Label1->setFont(counterFont);
+    Label1->setLayoutDirection(Qt::RightToLeft);
+    Label2 = label("Label2", 638, 53, QString(), Qt::AlignLeft);
+    Label3 = label("Label3", 691, 0, QString(), Qt::AlignLeft);
+}
+
+void TProbnikMain::buildMenu()
+{
+    auto action = [this](const char* name, const QString& text, const QKeySequence& key,
+                      void (TProbnikMain::*handler)()) {
+        auto* a = new QAction(text, this);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcut(key);
+        if (handler)
+            connect(a, &QAction::triggered, this, handler);
+        addAction(a);
+        return a;
+    };
+    FileOpen1 = action("FileOpen1", QStringLiteral("&Otwórz"), QKeySequence(Qt::CTRL | Qt::Key_O),
+        &TProbnikMain::FileOpen1Execute);
+    FileSave1 = action(
+        "FileSave1", QStringLiteral("Zapi&sz"), QKeySequence(Qt::CTRL | Qt::Key_S), nullptr);
+    FileSaveAs1 = action("FileSaveAs1", QStringLiteral("Save &As..."), QKeySequence(), nullptr);
+    FileExit1 = action(
+        "FileExit1", QStringLiteral("Koniec"), QKeySequence(), &TProbnikMain::FileExit1Execute);
+    HelpContents1 = action("HelpContents1", QStringLiteral("Opis"), QKeySequence(), nullptr);
+    HelpAbout1 = action("HelpAbout1", QStringLiteral("O programie.."), QKeySequence(),
+        &TProbnikMain::HelpAbout1Execute);
+    ColorDial = action("ColorDial", QStringLiteral("ColorDial"), QKeySequence(Qt::Key_F9),
+        &TProbnikMain::ColorDialExecute);
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&Plik"));
+    file->addAction(FileOpen1);
+    file->addAction(FileSave1);
+    file->addSeparator();
+    file->addAction(FileExit1);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("Pomoc"));
+    help->addAction(HelpContents1);
+    help->addAction(HelpAbout1);
+
+    connect(ToolButton1, &QToolButton::clicked, FileOpen1, &QAction::trigger);
+    connect(ToolButton2, &QToolButton::clicked, FileSave1, &QAction::trigger);
+}
+
+void TProbnikMain::showCanvas()
+{
+    Client->update();
+}
+
+void TProbnikMain::Repaint()
+{
+    Canvas& surface = canvas();
+    surface.fillRect(surface.bounds());
+    FormPaint();
+}
+
+void TProbnikMain::FormPaint()
+{
+    Canvas& surface = canvas();
+    surface.stretchDraw(DisplayBox, Picture);
+    surface.draw(display::MagnifierOrigin, MagnifierBitmap);
+    display::drawGrid(surface, DisplayBox);
+    showCanvas();
+}
+
+void TProbnikMain::DoBitMap()
+{
+    ImageWidth = Picture.width();
+    ImageHeight = Picture.height();
+    DisplayBox = display::displayBox(ImageWidth, ImageHeight);
+}
+
+void TProbnikMain::FileOpen1Execute()
+{
+    const QString path = ProbnikApplication::dialogs().openBitmap(this, InitialDir);
+    if (path.isEmpty())
+        return;
+    // Any letter case: a picture named PHOTO.BMP opens too.
+    if (!path.contains(QStringLiteral(".bmp"), Qt::CaseInsensitive))
+        return;
+    InitialDir = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+
+    Result<Canvas> read = readBmpFile(path.toStdString());
+    if (!read)
+        throw std::runtime_error(read.error().message);
+    Picture = std::move(read).value();
+
+    Canvas& surface = canvas();
+    const int clientRight = surface.width();
+    const int clientBottom = surface.height();
+    surface.fillRect({ 0, RichEdit1->y(), clientRight, clientBottom });
+    surface.fillRect({ 0, 0, RichEdit1->x(), clientBottom });
+    DoBitMap();
+    surface.stretchDraw(DisplayBox, Picture);
+    ScreenCopy.copyRect({ DisplayBox.Left, DisplayBox.Top }, surface, DisplayBox);
+    MagnifierCentre = {};
+    display::drawGrid(surface, DisplayBox);
+    showCanvas();
+
+    for (QWidget* control :
+        { static_cast<QWidget*>(ToolButton2), static_cast<QWidget*>(ToolButton7),
+            static_cast<QWidget*>(ToolButton9), static_cast<QWidget*>(SpeedButton1),
+            static_cast<QWidget*>(Button1), static_cast<QWidget*>(Button4) })
+        control->setEnabled(true);
+}
+
+void TProbnikMain::FileExit1Execute()
+{
+    close();
+}
+
+void TProbnikMain::HelpAbout1Execute()
+{
+    if (AboutBox)
+        AboutBox->exec();
+}
+
+void TProbnikMain::ColorDialExecute()
+{
+    ProbnikApplication::dialogs().colour(this);
+}
+
+void TProbnikMain::RefreshMagnifier()
+{
+    display::refreshMagnifier(MagnifierBitmap, canvas(), ScreenCopy, MagnifierCentre);
+}
+
+void TProbnikMain::XY(int& x, int& y) const
+{
+    const Point p = display::mapClick({ x, y }, MagnifierCentre, DisplayBox);
+    x = p.x;
+    y = p.y;
+}
+
+Color TProbnikMain::ColourAt(int x, int y) const
+{
+    return display::colourAt(Client->canvas(), ScreenCopy, DisplayBox, { x, y });
+}
+
+void TProbnikMain::FormKeyDown()
+{
+    RefreshMagnifier();
+    canvas().draw(display::MagnifierOrigin, MagnifierBitmap);
+    FormPaint();
+}
+
+void TProbnikMain::RichEdit1KeyDown()
+{
+    FormKeyDown();
+}
+
+void TProbnikMain::Edit1Change()
+{
+    // An emptied edit keeps the last separator, so the export always has one.
+    if (!Edit1->text().isEmpty())
+        Separator = Edit1->text();
+}
+
+void TProbnikMain::FormResize()
+{
+    Edit1->move(Label4->x() + Label4->width() + 10, Edit1->y());
+}
+
+void TProbnikMain::FormShow()
+{
+    const QRect screen = this->screen()->geometry();
+    const QSize outer = frameGeometry().size();
+    move(screen.x() + (screen.width() - outer.width()) / 2,
+        screen.y() + (screen.height() - outer.height()) / 2);
+    FormResize();
+}
+
+void TProbnikMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+    Repaint();
+}
+
+void TProbnikMain::closeEvent(QCloseEvent* event)
+{
+    // Closing the main window ends the program, whatever other windows are open.
+    event->accept();
+    QCoreApplication::quit();
+}
+
+void TProbnikMain::keyPressEvent(QKeyEvent* event)
+{
+    QWidget* focus = focusWidget();
+    const bool inEdit = focus == Edit1 || (focus && A->isAncestorOf(focus)) || focus == A;
+    if (!inEdit && focus != RichEdit1)
+        FormKeyDown();
+    QMainWindow::keyPressEvent(event);
+}
+
+bool TProbnikMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == RichEdit1 && event->type() == QEvent::KeyPress)
+        RichEdit1KeyDown();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TProbnikMain::event(QEvent* event)
+{
+    // The long part of the hint of the control under the mouse goes to the status bar.
+    if (event->type() == QEvent::StatusTip) {
+        StatusBar->showMessage(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "Canvas.h"
+#include "Geometry.h"
+
+#include <QLockFile>
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QStatusBar;
+class QToolButton;
+class Surface;
+
+// The main window: the picture in its display box under the grid, the magnifier, the sample
+// list and the tool bar. It owns the picture state and the settings.
+class TProbnikMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TProbnikMain(QWidget* parent = nullptr);
+    ~TProbnikMain() override;
+
+    // Settings, kept between runs.
+    QString InitialDir;
+    QString Separator;
+
+    // The picture and how it is shown.
+    probnik::Canvas Picture;
+    int ImageWidth = 0;
+    int ImageHeight = 0;
+    probnik::Rect DisplayBox;
+    probnik::Canvas ScreenCopy;
+    probnik::Canvas MagnifierBitmap;
+    probnik::Point MagnifierCentre;
+
+    // The window's drawing surface (its client area).
+    probnik::Canvas& canvas();
+    Surface* Client = nullptr;
+
+    // Controls, named as in the window design.
+    QFrame* ToolBar1 = nullptr;
+    QToolButton* ToolButton1 = nullptr;
+    QToolButton* ToolButton2 = nullptr;
+    QToolButton* ToolButton7 = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+    QToolButton* ToolButton9 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button4 = nullptr;
+    QLabel* Label6 = nullptr;
+    QSpinBox* A = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QPlainTextEdit* RichEdit1 = nullptr;
+    QPlainTextEdit* R = nullptr;
+    QStatusBar* StatusBar = nullptr;
+
+    // Commands.
+    QAction* FileOpen1 = nullptr;
+    QAction* FileSave1 = nullptr;
+    QAction* FileSaveAs1 = nullptr;
+    QAction* FileExit1 = nullptr;
+    QAction* HelpAbout1 = nullptr;
+    QAction* HelpContents1 = nullptr;
+    QAction* ColorDial = nullptr;
+
+    // Handlers.
+    void FileOpen1Execute();
+    void FileExit1Execute();
+    void HelpAbout1Execute();
+    void ColorDialExecute();
+    void DoBitMap();
+    void FormPaint();
+    void FormResize();
+    void FormShow();
+    void FormKeyDown();
+    void RichEdit1KeyDown();
+    void RefreshMagnifier();
+    void XY(int& x, int& y) const;
+    probnik::Color ColourAt(int x, int y) const;
+    void Edit1Change();
+    void FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+
+    // The window's own repaint: the whole surface erased with the background, then FormPaint.
+    void Repaint();
+    // Whether this copy of the program holds the single-instance lock.
+    bool ownsInstanceLock() const;
+
+    // The window size that the design's outer size w x h gives on this desktop (the design
+    // counts the frame and the menu bar; the window here counts the menu bar only).
+    QSize windowSizeForOuter(int w, int h) const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void buildDesign();
+    void buildToolBar();
+    void buildMenu();
+    void showCanvas(); // asks Qt to show what was drawn on the canvas
+
+    std::unique_ptr<QLockFile> InstanceMutex;
+};
+
+extern TProbnikMain* ProbnikMain;

@@ -1,0 +1,244 @@
+#include "ProfileIni.h"
+
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace probnik {
+
+namespace {
+
+// The blanks the profile functions skip around names and values.
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+std::string_view trimmed(std::string_view s)
+{
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+char lowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lowerAscii(a[i]) != lowerAscii(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// The name of a "[name]" line, or nothing for any other line. Text after "]" is ignored.
+std::optional<std::string_view> sectionName(std::string_view line)
+{
+    line = trimmed(line);
+    if (line.empty() || line.front() != '[')
+        return std::nullopt;
+    const auto close = line.find(']');
+    if (close == std::string_view::npos)
+        return std::nullopt;
+    return trimmed(line.substr(1, close - 1));
+}
+
+struct KeyLine {
+    std::string_view name;
+    std::string_view value;
+};
+
+// A "name=value" line; comments and lines without "=" are not keys.
+std::optional<KeyLine> keyLine(std::string_view line)
+{
+    const auto t = trimmed(line);
+    if (t.empty() || t.front() == ';' || t.front() == '[')
+        return std::nullopt;
+    const auto eq = t.find('=');
+    if (eq == std::string_view::npos)
+        return std::nullopt;
+    return KeyLine { trimmed(t.substr(0, eq)), trimmed(t.substr(eq + 1)) };
+}
+
+bool quotedWith(std::string_view v, char quote)
+{
+    return v.size() >= 2 && v.front() == quote && v.back() == quote;
+}
+
+// The first MaxValueLength code points; a cut never splits a UTF-8 sequence.
+std::string_view cutToLimit(std::string_view v)
+{
+    std::size_t codePoints = 0;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(v[i]);
+        if ((byte & 0xC0) != 0x80 && ++codePoints > ProfileIni::MaxValueLength)
+            return v.substr(0, i);
+    }
+    return v;
+}
+
+bool writeAll(int fd, const std::string& data)
+{
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const auto n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+ProfileIni ProfileIni::load(const std::filesystem::path& file)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec))
+        return {};
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in && !in.eof())
+        return {};
+    return parse(text.str());
+}
+
+ProfileIni ProfileIni::parse(std::string_view text)
+{
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    ProfileIni ini;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        auto line = text.substr(0, end);
+        if (line.ends_with('\r'))
+            line.remove_suffix(1);
+        ini.m_lines.emplace_back(line);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    return ini;
+}
+
+std::optional<std::string> ProfileIni::value(std::string_view section, std::string_view key) const
+{
+    bool inSection = false;
+    for (const auto& line : m_lines) {
+        if (const auto name = sectionName(line)) {
+            if (inSection)
+                return std::nullopt; // only the first section of that name counts
+            inSection = sameName(*name, trimmed(section));
+        } else if (inSection) {
+            const auto k = keyLine(line);
+            if (k && sameName(k->name, trimmed(key))) {
+                auto v = k->value;
+                if (quotedWith(v, '"') || quotedWith(v, '\''))
+                    v = v.substr(1, v.size() - 2);
+                return std::string(cutToLimit(v));
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+void ProfileIni::setValue(std::string_view section, std::string_view key, std::string_view value)
+{
+    section = trimmed(section);
+    key = trimmed(key);
+    // A line break would end the line early and turn the rest into a line of its own.
+    value = value.substr(0, value.find_first_of("\r\n"));
+    // Quotes keep blanks at the ends, and a value that is itself quoted, as they are when read.
+    std::string stored(value);
+    if (trimmed(value) != value || quotedWith(value, '"') || quotedWith(value, '\''))
+        stored = '"' + stored + '"';
+
+    std::optional<std::size_t> insertAt;
+    for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        if (const auto name = sectionName(m_lines[i])) {
+            if (insertAt)
+                break;
+            if (sameName(*name, section))
+                insertAt = i + 1;
+        } else if (insertAt) {
+            if (const auto k = keyLine(m_lines[i])) {
+                if (sameName(k->name, key)) {
+                    m_lines[i] = std::string(k->name) + '=' + stored;
+                    return;
+                }
+                insertAt = i + 1;
+            }
+        }
+    }
+    const auto line = std::string(key) + '=' + stored;
+    if (insertAt) {
+        m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(*insertAt), line);
+    } else {
+        m_lines.push_back('[' + std::string(section) + ']');
+        m_lines.push_back(line);
+    }
+}
+
+std::string ProfileIni::text() const
+{
+    std::string out;
+    for (const auto& line : m_lines) {
+        out += line;
+        out += '\n';
+    }
+    return out;
+}
+
+std::optional<Error> ProfileIni::save(const std::filesystem::path& file) const
+{
+    const Error failed { "Unable to write to " + file.filename().string() };
+    std::error_code ec;
+    // Replace what a link points at, not the link itself.
+    auto target = file;
+    if (std::filesystem::is_symlink(file, ec)) {
+        target = std::filesystem::weakly_canonical(file, ec);
+        if (ec)
+            return failed;
+    }
+
+    static std::atomic<unsigned> counter { 0 };
+    std::filesystem::path temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = target;
+        temp += ".tmp" + std::to_string(::getpid()) + '-' + std::to_string(counter++);
+        // 0666 lets the user's umask decide, as for any newly created file.
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return failed;
+    }
+    if (fd < 0)
+        return failed;
+
+    struct stat old { };
+    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+        ::fchmod(fd, old.st_mode & 07777);
+    const bool written = writeAll(fd, text()) && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || ::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return failed;
+    }
+    return std::nullopt;
+}
+
+} // namespace probnik

@@ -1,0 +1,54 @@
+#include "Settings.h"
+
+#include "ProfileIni.h"
+
+namespace probnik {
+
+namespace {
+constexpr const char* FileName = "Probnik.ini";
+constexpr const char* Section = "DEFAULTS";
+} // namespace
+
+std::filesystem::path Settings::filePath(const char* xdgConfigHome, const char* home)
+{
+    if (xdgConfigHome && *xdgConfigHome) {
+        const std::filesystem::path dir(xdgConfigHome);
+        if (dir.is_absolute())
+            return dir / FileName;
+    }
+    if (home && *home)
+        return std::filesystem::path(home) / ".config" / FileName;
+    return std::filesystem::path(".") / FileName;
+}
+
+Settings Settings::read(const std::filesystem::path& file)
+{
+    const auto ini = ProfileIni::load(file);
+    Settings settings;
+    if (auto dir = ini.value(Section, "InitialDir"))
+        settings.InitialDir = std::move(*dir);
+    if (auto separator = ini.value(Section, "Separator"))
+        settings.Separator = std::move(*separator);
+    return settings;
+}
+
+std::optional<Error> Settings::write(const std::filesystem::path& file) const
+{
+    const Error failed { std::string("Unable to write to ") + FileName };
+    // On a fresh account even ~/.config may be missing.
+    if (file.has_parent_path()) {
+        std::error_code ec;
+        std::filesystem::create_directories(file.parent_path(), ec);
+        if (ec)
+            return failed;
+    }
+    // Anything else in the file, another section or a comment, stays as it was.
+    auto ini = ProfileIni::load(file);
+    ini.setValue(Section, "InitialDir", InitialDir);
+    ini.setValue(Section, "Separator", Separator);
+    if (ini.save(file))
+        return failed;
+    return std::nullopt;
+}
+
+} // namespace probnik

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "Result.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace probnik {
+
+// The two settings the program keeps between runs, in "Probnik.ini", section "DEFAULTS".
+struct Settings {
+    std::string InitialDir; // the folder of the last opened picture or written CSV file
+    std::string Separator = ";"; // the CSV field separator
+
+    // Where the settings file lives: $XDG_CONFIG_HOME, else $HOME/.config, else the current
+    // folder. The arguments are the two variables' values (null when unset).
+    static std::filesystem::path filePath(const char* xdgConfigHome, const char* home);
+
+    // Missing file, section or key: the defaults above; a present empty value stays empty.
+    static Settings read(const std::filesystem::path& file);
+    // Writes both keys, changed or not. Failure: "Unable to write to Probnik.ini".
+    std::optional<Error> write(const std::filesystem::path& file) const;
+};
+
+} // namespace probnik

@@ -1,0 +1,58 @@
+#include "Startup.h"
+
+#include "Intro.h"
+#include "Main.h"
+#include "Pokaz.h"
+#include "ProbnikApplication.h"
+#include "Stat.h"
+#include "Total.h"
+#include "Warn.h"
+#include "about.h"
+
+#include <QTimer>
+
+#include <cstdio>
+#include <exception>
+
+void createWindows()
+{
+    ProbnikMain = new TProbnikMain;
+    AboutBox = new TAboutBox;
+    Shower = new TShower;
+    Statystyka = new TStatystyka;
+    OKBottomDlg = new TOKBottomDlg;
+    Global = new TGlobal;
+}
+
+void destroyWindows()
+{
+    delete Global;
+    delete OKBottomDlg;
+    delete Statystyka;
+    delete Shower;
+    delete AboutBox;
+    delete ProbnikMain;
+    delete Splash;
+}
+
+int runProbnik(int& argc, char** argv)
+{
+    ProbnikApplication app(argc, argv);
+    try {
+        Splash = new TSplash;
+        Splash->show();
+        QCoreApplication::processEvents();
+        createWindows();
+        ProbnikMain->show();
+        // The splash stays in front of the main window until its timer runs out, also on a
+        // desktop without a window manager to honour its stay-on-top flag.
+        if (Splash)
+            Splash->raise();
+        ProbnikApplication::exec();
+        destroyWindows();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Probnik: %s\n", e.what());
+        ProbnikApplication::showError(QString::fromUtf8(e.what()));
+    }
+    return 0;
+}

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that building, testing and running Probnik needs.
+# Safe to run again: packages already present are left as they are.
+set -euo pipefail
+
+packages=(
+    # build
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    # tests, sanitizers, fuzzing, formatting, benchmarks
+    googletest libgtest-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
+    # real-window tests and screenshots
+    xvfb xauth xdotool x11-utils imagemagick
+    # running the program: fonts and the desktop's file dialogs
+    fonts-dejavu-core qt6-gtk-platformtheme
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "setup: all packages present"
+    exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+
+echo "setup: installing ${missing[*]}"
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"

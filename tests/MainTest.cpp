@@ -1,0 +1,381 @@
+// The main window, the splash and the start-up, driven as a user drives them.
+#include "Main.h"
+#include "Display.h"
+#include "FakeDialogs.h"
+#include "Intro.h"
+#include "Pokaz.h"
+#include "ProbnikApplication.h"
+#include "Startup.h"
+#include "Stat.h"
+#include "Surface.h"
+#include "Total.h"
+#include "Warn.h"
+#include "about.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace probnik;
+
+namespace {
+
+const QString Good = QStringLiteral(PROBNIK_TEST_DATA "/bmpsuite/g/");
+const QString Bad = QStringLiteral(PROBNIK_TEST_DATA "/bmpsuite/b/");
+
+QString settingsPath()
+{
+    return qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Probnik.ini");
+}
+
+QString readSettingsFile()
+{
+    QFile file(settingsPath());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+void writeSettingsFile(const QByteArray& text)
+{
+    QDir().mkpath(qEnvironmentVariable("XDG_CONFIG_HOME"));
+    QFile file(settingsPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+}
+
+class MainWindowTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        QFile::remove(settingsPath());
+        auto fake = std::make_unique<FakeDialogs>();
+        dialogs = fake.get();
+        ProbnikApplication::instance()->setDialogs(std::move(fake));
+        window = std::make_unique<TProbnikMain>();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    void TearDown() override { window.reset(); }
+
+    void open(const QString& path)
+    {
+        dialogs->openAnswers << path;
+        window->FileOpen1Execute();
+    }
+
+    std::vector<QWidget*> sixControls() const
+    {
+        return { window->ToolButton2, window->ToolButton7, window->ToolButton9,
+            window->SpeedButton1, window->Button1, window->Button4 };
+    }
+
+    FakeDialogs* dialogs = nullptr;
+    std::unique_ptr<TProbnikMain> window;
+};
+
+Color inverted(Color c)
+{
+    return ~c & 0xFFFFFF;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, DesignAtStart)
+{
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Probnik"));
+    EXPECT_EQ(window->Client->size(), QSize(904, 496));
+    EXPECT_EQ(window->ScreenCopy.width(), 904);
+    EXPECT_EQ(window->ScreenCopy.pixel(300, 300), White);
+    EXPECT_EQ(window->canvas().pixel(300, 300), WindowGrey);
+    EXPECT_EQ(window->MagnifierBitmap.pixel(50, 50), WindowGrey);
+    EXPECT_EQ(window->Edit1->geometry(), QRect(466, 8, 25, 17));
+    EXPECT_EQ(window->RichEdit1->geometry(), QRect(600, 33, 289, 289));
+    EXPECT_TRUE(window->RichEdit1->isReadOnly());
+    EXPECT_TRUE(window->RichEdit1->hasFocus());
+    EXPECT_FALSE(window->R->isVisible());
+    EXPECT_EQ(window->ToolButton1->toolTip(), QStringLiteral("Otwórz"));
+    EXPECT_EQ(window->ToolButton1->statusTip(), QStringLiteral("Otwórz bitmapę"));
+    EXPECT_EQ(window->ToolButton2->statusTip(), QStringLiteral("Zapisz CSV"));
+    EXPECT_EQ(window->Button1->statusTip(), QStringLiteral("Usuń ostatnia linię"));
+    EXPECT_EQ(window->A->maximum(), 100);
+    EXPECT_EQ(window->FileOpen1->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    EXPECT_EQ(window->ColorDial->shortcut(), QKeySequence(Qt::Key_F9));
+    for (QWidget* control : sixControls())
+        EXPECT_TRUE(control == window->ToolButton7 || !control->isEnabled())
+            << control->objectName().toStdString();
+}
+
+TEST_F(MainWindowTest, OpenShowsThePictureAndEnablesTheTools)
+{
+    QTest::mouseClick(window->Client, Qt::RightButton, {}, QPoint(200, 150));
+    ASSERT_EQ(window->MagnifierCentre, (Point { 200, 150 }));
+
+    open(Good + QStringLiteral("rgb24.bmp"));
+
+    EXPECT_EQ(dialogs->openDirs.value(0), QString());
+    EXPECT_EQ(window->InitialDir, QDir::toNativeSeparators(QDir::cleanPath(Good)));
+    EXPECT_EQ(window->ImageWidth, 127);
+    EXPECT_EQ(window->ImageHeight, 64);
+    EXPECT_EQ(window->DisplayBox, (Rect { 10, 50, 410, 251 }));
+    EXPECT_EQ(window->MagnifierCentre, (Point {}));
+    for (QWidget* control : sixControls())
+        EXPECT_TRUE(control->isEnabled()) << control->objectName().toStdString();
+
+    const Rect box = window->DisplayBox;
+    const Canvas& surface = window->canvas();
+    // ScreenCopy holds the stretched picture without the grid; the surface has the grid.
+    for (const Point p :
+        { Point { 11, 51 }, Point { 409, 250 }, Point { 200, 120 }, Point { 333, 222 } }) {
+        const Color shown = window->Picture.pixel(
+            (p.x - box.Left) * 127 / box.width(), (p.y - box.Top) * 64 / box.height());
+        EXPECT_EQ(window->ScreenCopy.pixel(p.x, p.y), shown) << p.x << "," << p.y;
+        EXPECT_EQ(window->ColourAt(p.x, p.y), shown);
+    }
+    EXPECT_EQ(surface.pixel(box.Left, 100), inverted(window->ScreenCopy.pixel(box.Left, 100)));
+    EXPECT_EQ(
+        surface.pixel(box.Left + 40, 100), inverted(window->ScreenCopy.pixel(box.Left + 40, 100)));
+    EXPECT_EQ(surface.pixel(box.Left + 41, 101), window->ScreenCopy.pixel(box.Left + 41, 101));
+    // Outside the box ScreenCopy stays white and the surface background.
+    EXPECT_EQ(window->ScreenCopy.pixel(500, 300), White);
+    EXPECT_EQ(surface.pixel(500, 300), WindowGrey);
+    EXPECT_EQ(window->ColourAt(500, 300), WindowGrey);
+    // The box's edge reads the surface, where the grid line is.
+    EXPECT_EQ(window->ColourAt(box.Left, 100), surface.pixel(box.Left, 100));
+}
+
+TEST_F(MainWindowTest, OpenAcceptsAnyCaseAndIgnoresOtherFiles)
+{
+    QTemporaryDir dir;
+    const QString upper = dir.filePath(QStringLiteral("PHOTO.BMP"));
+    ASSERT_TRUE(QFile::copy(Good + QStringLiteral("pal8.bmp"), upper));
+    const QString other = dir.filePath(QStringLiteral("photo.png"));
+    ASSERT_TRUE(QFile::copy(Good + QStringLiteral("pal8.bmp"), other));
+
+    open(other);
+    EXPECT_TRUE(window->Picture.isEmpty());
+    EXPECT_EQ(window->InitialDir, QString());
+    EXPECT_FALSE(window->Button4->isEnabled());
+
+    open(upper);
+    EXPECT_EQ(window->ImageWidth, 127);
+    EXPECT_EQ(window->InitialDir, QDir::toNativeSeparators(dir.path()));
+    EXPECT_TRUE(window->Button4->isEnabled());
+
+    // Cancelling the dialog changes nothing.
+    window->FileOpen1Execute();
+    EXPECT_EQ(window->ImageWidth, 127);
+    EXPECT_EQ(dialogs->openDirs.last(), QDir::toNativeSeparators(dir.path()));
+}
+
+TEST_F(MainWindowTest, AFileThatCannotBeReadChangesNothingButTheFolder)
+{
+    open(Good + QStringLiteral("rgb24.bmp"));
+    QTest::mouseClick(window->Client, Qt::RightButton, {}, QPoint(100, 100));
+    const Canvas picture = window->Picture;
+    const Rect box = window->DisplayBox;
+
+    struct Case {
+        QString path;
+        std::string message;
+    };
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("gone.bmp"));
+    const std::vector<Case> cases {
+        { Bad + QStringLiteral("badbitcount.bmp"), "Bitmap image is not valid" },
+        { Bad + QStringLiteral("shortfile.bmp"), "Stream read error" },
+        { missing, "Cannot open file " + missing.toStdString() },
+    };
+    for (const Case& c : cases) {
+        dialogs->openAnswers << c.path;
+        try {
+            window->FileOpen1Execute();
+            ADD_FAILURE() << "no error for " << c.path.toStdString();
+        } catch (const std::exception& e) {
+            EXPECT_EQ(e.what(), c.message);
+        }
+        EXPECT_EQ(window->InitialDir, QDir::toNativeSeparators(QFileInfo(c.path).absolutePath()));
+        EXPECT_EQ(window->Picture.width(), picture.width());
+        EXPECT_EQ(window->DisplayBox, box);
+        EXPECT_EQ(window->MagnifierCentre, (Point { 100, 100 }));
+    }
+}
+
+TEST_F(MainWindowTest, RightClickFillsTheMagnifier)
+{
+    open(Good + QStringLiteral("rgb24.bmp"));
+    QTest::mouseClick(window->Client, Qt::RightButton, {}, QPoint(200, 150));
+    EXPECT_EQ(window->MagnifierCentre, (Point { 200, 150 }));
+    const Color centre = window->ScreenCopy.pixel(200, 150);
+    EXPECT_EQ(window->MagnifierBitmap.pixel(60, 60), centre);
+    EXPECT_EQ(window->canvas().pixel(660, 410), centre);
+    EXPECT_EQ(window->canvas().pixel(661, 411), centre);
+    // A left click is no magnifier click.
+    QTest::mouseClick(window->Client, Qt::LeftButton, {}, QPoint(300, 200));
+    EXPECT_EQ(window->MagnifierCentre, (Point { 200, 150 }));
+}
+
+TEST_F(MainWindowTest, KeysInTheListRepaintButKeysInTheEditsDoNot)
+{
+    open(Good + QStringLiteral("rgb24.bmp"));
+    Canvas& surface = window->canvas();
+    const Color picture = surface.pixel(150, 150);
+    const Color scribble = rgb(1, 2, 3) == picture ? rgb(4, 5, 6) : rgb(1, 2, 3);
+
+    surface.setPixel(150, 150, scribble);
+    QTest::keyClick(window->Edit1, Qt::Key_Right);
+    QTest::keyClick(window->A, Qt::Key_Up);
+    EXPECT_EQ(surface.pixel(150, 150), scribble);
+
+    QTest::keyClick(window->RichEdit1, Qt::Key_Down);
+    EXPECT_EQ(surface.pixel(150, 150), picture);
+    // Before any right click the magnifier stays the background.
+    EXPECT_EQ(surface.pixel(650, 400), WindowGrey);
+}
+
+TEST_F(MainWindowTest, TheWindowNeverGetsSmallerThanItsLimits)
+{
+    const QSize design = window->size();
+    const QSize narrow = window->windowSizeForOuter(749, 550);
+    window->resize(narrow);
+    EXPECT_EQ(window->width(), window->windowSizeForOuter(750, 550).width());
+    window->resize(window->windowSizeForOuter(750, 600));
+    EXPECT_EQ(window->size(), window->windowSizeForOuter(750, 600));
+    window->resize(window->windowSizeForOuter(800, 549));
+    EXPECT_EQ(window->height(), design.height());
+    // A bigger client area is a bigger surface, erased and painted again.
+    window->resize(window->windowSizeForOuter(1000, 700));
+    EXPECT_EQ(window->canvas().width(), window->Client->width());
+    EXPECT_EQ(window->canvas().pixel(950, 600), WindowGrey);
+    EXPECT_EQ(window->Edit1->x(), 466);
+}
+
+TEST_F(MainWindowTest, SeparatorEditKeepsTheLastNonEmptyText)
+{
+    EXPECT_EQ(window->Separator, QStringLiteral(";"));
+    struct Step {
+        QString typed;
+        QString separator;
+    };
+    const std::vector<Step> steps {
+        { QStringLiteral(","), QStringLiteral(",") },
+        { QString(), QStringLiteral(",") },
+        { QStringLiteral(";;"), QStringLiteral(";;") },
+        { QStringLiteral("ąę\t"), QStringLiteral("ąę\t") },
+        { QString(), QStringLiteral("ąę\t") },
+    };
+    for (const Step& step : steps) {
+        window->Edit1->setText(step.typed);
+        EXPECT_EQ(window->Edit1->text(), step.typed);
+        EXPECT_EQ(window->Separator, step.separator);
+    }
+}
+
+TEST_F(MainWindowTest, SettingsAreReadAtStartAndWrittenAtExit)
+{
+    window.reset();
+    EXPECT_EQ(readSettingsFile(), QStringLiteral("[DEFAULTS]\nInitialDir=\nSeparator=;\n"));
+
+    writeSettingsFile("; mine\r\n[defaults]\r\ninitialdir = /pictures/łąka \r\nSeparator=\r\n");
+    window = std::make_unique<TProbnikMain>();
+    EXPECT_EQ(window->InitialDir, QStringLiteral("/pictures/łąka"));
+    EXPECT_EQ(window->Separator, QString());
+    EXPECT_EQ(window->Edit1->text(), QString());
+    window->Edit1->setText(QStringLiteral("|"));
+    window.reset();
+    const QString written = readSettingsFile();
+    EXPECT_TRUE(written.startsWith(QStringLiteral("; mine\n"))) << written.toStdString();
+    EXPECT_TRUE(written.contains(QStringLiteral("initialdir=/pictures/łąka\n")))
+        << written.toStdString();
+    EXPECT_TRUE(written.contains(QStringLiteral("Separator=|\n"))) << written.toStdString();
+    EXPECT_TRUE(dialogs->errors.isEmpty());
+}
+
+TEST_F(MainWindowTest, ASettingsFolderThatCannotBeWrittenIsReported)
+{
+    window.reset();
+    QTemporaryDir dir;
+    const QString blocker = dir.filePath(QStringLiteral("file"));
+    QFile file(blocker);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", (blocker + QStringLiteral("/config")).toUtf8());
+    window = std::make_unique<TProbnikMain>();
+    window.reset();
+    qputenv("XDG_CONFIG_HOME", saved);
+    EXPECT_EQ(dialogs->errors, QStringList { QStringLiteral("Unable to write to Probnik.ini") });
+}
+
+TEST_F(MainWindowTest, ColourDialogOnF9)
+{
+    window->activateWindow();
+    window->ColorDial->trigger();
+    EXPECT_EQ(dialogs->colourDialogs, 1);
+}
+
+TEST_F(MainWindowTest, ASecondCopyEndsAtItsFirstEventLoopTurn)
+{
+    EXPECT_TRUE(window->ownsInstanceLock());
+    auto second = std::make_unique<TProbnikMain>();
+    EXPECT_FALSE(second->ownsInstanceLock());
+    // The second copy has asked its event loop to end: exec() returns at once with 0, long
+    // before the safety timer would end it with 1.
+    QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    second.reset();
+    EXPECT_TRUE(window->ownsInstanceLock());
+}
+
+TEST(StartupTest, EveryWindowIsCreatedOnceAndReachable)
+{
+    createWindows();
+    ASSERT_NE(ProbnikMain, nullptr);
+    EXPECT_EQ(AboutBox->windowTitle(), QStringLiteral("O programie"));
+    EXPECT_EQ(Shower->windowTitle(), QStringLiteral("Demonstracja koloru"));
+    EXPECT_EQ(Statystyka->windowTitle(), QStringLiteral("Statystyka"));
+    EXPECT_EQ(OKBottomDlg->windowTitle(), QStringLiteral("Uwaga!"));
+    EXPECT_EQ(Global->windowTitle(), QStringLiteral("Badanie całego obszaru"));
+    destroyWindows();
+    for (const void* window : { static_cast<void*>(ProbnikMain), static_cast<void*>(AboutBox),
+             static_cast<void*>(Shower), static_cast<void*>(Statystyka),
+             static_cast<void*>(OKBottomDlg), static_cast<void*>(Global) })
+        EXPECT_EQ(window, nullptr);
+}
+
+TEST(SplashTest, ShowsTheVersionAndBringsTheMainWindowForward)
+{
+    TProbnikMain main;
+    ProbnikMain = &main;
+    QPointer<TSplash> splash = new TSplash;
+    Splash = splash;
+    EXPECT_EQ(splash->size(), QSize(972, 513));
+    EXPECT_EQ(splash->VersionInfoFileVersionLabel1->text(), QStringLiteral("1.1.1.1"));
+    EXPECT_FALSE(splash->VersionInfoLegalCopyrightLabel1->text().isEmpty());
+    EXPECT_EQ(splash->T0->text(), QStringLiteral("Probnik"));
+    EXPECT_EQ(splash->Label1->text(), QStringLiteral("Projekt non profi"));
+    splash->show();
+    EXPECT_TRUE(splash->Timer1->isActive());
+    EXPECT_EQ(splash->Timer1->interval(), 7000);
+    const QLabel* version = splash->VersionInfoFileVersionLabel1;
+    EXPECT_EQ(version->x(), (splash->width() - version->width()) / 2);
+    EXPECT_EQ(version->y(), 453);
+
+    splash->Timer1Timer();
+    EXPECT_FALSE(splash->isVisible());
+    EXPECT_TRUE(main.isVisible());
+    QTest::qWait(50);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(splash.isNull());
+    EXPECT_EQ(Splash, nullptr);
+    ProbnikMain = nullptr;
+}

@@ -1,0 +1,173 @@
+#include "Settings.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <sys/resource.h>
+
+using probnik::Settings;
+namespace fs = std::filesystem;
+
+namespace {
+
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "probnik-settings-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+        file = dir / "Probnik.ini";
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+    static void put(const fs::path& path, const std::string& bytes)
+    {
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    static std::string contents(const fs::path& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return { std::istreambuf_iterator<char>(in), {} };
+    }
+    std::size_t entries() const
+    {
+        return static_cast<std::size_t>(
+            std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+    }
+    fs::path dir;
+    fs::path file;
+};
+
+} // namespace
+
+TEST(Settings, FilePathFollowsTheEnvironment)
+{
+    struct Case {
+        const char* xdg;
+        const char* home;
+        fs::path expected;
+    };
+    const Case cases[] = {
+        { "/x/cfg", "/home/u", "/x/cfg/Probnik.ini" },
+        { "/x/cfg", nullptr, "/x/cfg/Probnik.ini" },
+        { "", "/home/u", "/home/u/.config/Probnik.ini" },
+        { nullptr, "/home/u", "/home/u/.config/Probnik.ini" },
+        { "relative/cfg", "/home/u", "/home/u/.config/Probnik.ini" },
+        { nullptr, "", "./Probnik.ini" },
+        { nullptr, nullptr, "./Probnik.ini" },
+        { "relative", nullptr, "./Probnik.ini" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.xdg ? c.xdg : "(unset)") + " " + (c.home ? c.home : "(unset)"));
+        EXPECT_EQ(Settings::filePath(c.xdg, c.home), c.expected);
+    }
+}
+
+TEST_F(SettingsFile, ReadTakesDefaultsOnlyForWhatIsMissing)
+{
+    struct Case {
+        const char* what;
+        std::optional<std::string> text; // nothing: no file at all
+        std::string initialDir;
+        std::string separator;
+    };
+    const Case cases[] = {
+        { "no file", std::nullopt, "", ";" },
+        { "empty file", "", "", ";" },
+        { "other section only", "[OTHER]\nSeparator=,\nInitialDir=/a\n", "", ";" },
+        { "unclosed header", "[DEFAULTS\nSeparator=,\n", "", ";" },
+        { "present but empty", "[DEFAULTS]\nInitialDir=\nSeparator=\n", "", "" },
+        { "one key missing", "[DEFAULTS]\nInitialDir=/home/u/zdjęcia\n", "/home/u/zdjęcia", ";" },
+        { "names ignore case", "[defaults]\r\ninitialdir=/a\r\nSEPARATOR=,\r\n", "/a", "," },
+        { "garbage", "\x01\xff\n;x\n[DEFAULTS]\n???\nSeparator=;;\n", "", ";;" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(file);
+        if (c.text)
+            put(file, *c.text);
+        const auto settings = Settings::read(file);
+        EXPECT_EQ(settings.InitialDir, c.initialDir);
+        EXPECT_EQ(settings.Separator, c.separator);
+    }
+}
+
+TEST_F(SettingsFile, WriteCreatesTheFolderAndBothKeys)
+{
+    const auto nested = dir / "home" / ".config" / "Probnik.ini";
+    ASSERT_EQ(Settings {}.write(nested), std::nullopt);
+    EXPECT_EQ(contents(nested), "[DEFAULTS]\nInitialDir=\nSeparator=;\n");
+}
+
+TEST_F(SettingsFile, WriteKeepsTheRestOfTheFile)
+{
+    put(file, "; mine\n[OTHER]\nx=1\n[Defaults]\nseparator=,\nextra\n");
+    ASSERT_EQ((Settings { "/a", ";;" }.write(file)), std::nullopt);
+    EXPECT_EQ(
+        contents(file), "; mine\n[OTHER]\nx=1\n[Defaults]\nseparator=;;\nInitialDir=/a\nextra\n");
+}
+
+TEST_F(SettingsFile, WrittenSettingsReadBack)
+{
+    const Settings cases[] = {
+        { "", ";" },
+        { "/home/u/zażółć gęślą", "," },
+        { " /lead and trail ", " " },
+        { "'/quoted'", "\t" },
+        { "\"/q\"", "\"\"" },
+        { "/semi;colon=eq", ";;" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.InitialDir + "|" + c.Separator);
+        ASSERT_EQ(c.write(file), std::nullopt);
+        const auto back = Settings::read(file);
+        EXPECT_EQ(back.InitialDir, c.InitialDir);
+        EXPECT_EQ(back.Separator, c.Separator);
+    }
+}
+
+TEST_F(SettingsFile, FailedWriteReportsAndLeavesTheOldFile)
+{
+    put(dir / "plain", "x");
+    fs::create_directories(dir / "folder" / "Probnik.ini" / "inside");
+    const fs::path unwritable[] = {
+        dir / "plain" / "Probnik.ini", // the folder cannot be made: a file stands there
+        dir / "plain" / "deeper" / "Probnik.ini",
+        dir / "folder" / "Probnik.ini", // a folder stands where the file should be
+    };
+    for (const auto& path : unwritable) {
+        SCOPED_TRACE(path.string());
+        const auto error = Settings { "/a", "," }.write(path);
+        ASSERT_TRUE(error.has_value());
+        EXPECT_EQ(error->message, "Unable to write to Probnik.ini");
+    }
+    EXPECT_EQ(contents(dir / "plain"), "x");
+    EXPECT_TRUE(fs::is_directory(dir / "folder" / "Probnik.ini" / "inside"));
+    EXPECT_EQ(entries(), 2u);
+}
+
+TEST_F(SettingsFile, WriteCutShortLeavesTheOldFileWhole)
+{
+    // A file size limit makes the write fail halfway, even for root.
+    const std::string old = "[DEFAULTS]\nInitialDir=/old\nSeparator=,\n";
+    put(file, old);
+    rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto error = Settings { "/" + std::string(500, 'n'), ";" }.write(file);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->message, "Unable to write to Probnik.ini");
+    EXPECT_EQ(contents(file), old);
+    EXPECT_EQ(entries(), 1u) << "the temporary file is removed";
+}

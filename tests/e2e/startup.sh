@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The built program in a real X server: the splash comes first, then the main window; a
+# second copy started meanwhile ends by itself; closing through the menu writes the settings.
+set -euo pipefail
+
+program=$(realpath "$1")
+work=$(mktemp -d)
+xvfb_pid=""
+first_pid=""
+cleanup() {
+    [ -n "$first_pid" ] && kill "$first_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    import -window root "$work/failure.png" 2>/dev/null && cp "$work/failure.png" /tmp/probnik-e2e-failure.png && echo "screenshot: /tmp/probnik-e2e-failure.png" >&2
+    exit 1
+}
+
+# A display of our own, whichever number is free.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -n 1 "$work/display")"
+
+export XDG_CONFIG_HOME="$work/config"
+export XDG_RUNTIME_DIR="$work/run"
+mkdir -p "$XDG_CONFIG_HOME"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM
+
+# The colour of one screen pixel as "r,g,b".
+pixel() {
+    local hex
+    hex=$(import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
+        sed -n 's/.*#\([0-9A-Fa-f]\{6\}\).*/\1/p' | tail -n 1)
+    [ -n "$hex" ] && printf '%d,%d,%d' "0x${hex:0:2}" "0x${hex:2:2}" "0x${hex:4:2}"
+}
+wait_for_pixel() { # x y colour seconds
+    local deadline=$((SECONDS + $4))
+    while [ $SECONDS -lt $deadline ]; do
+        [ "$(pixel "$1" "$2")" = "$3" ] && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
+"$program" >"$work/first.log" 2>&1 &
+first_pid=$!
+
+# The splash (its blue background) covers the middle of the screen first ...
+wait_for_pixel 640 300 "5,103,168" 10 || fail "no splash"
+started=$SECONDS
+
+# ... while a second copy started now ends by itself, with exit code 0.
+set +e
+timeout 20 "$program" >"$work/second.log" 2>&1
+second=$?
+set -e
+[ "$second" -eq 0 ] || fail "the second copy ended with $second"
+kill -0 "$first_pid" 2>/dev/null || fail "the first copy ended too"
+
+# After about seven seconds the main window's grey surface is in front.
+wait_for_pixel 640 512 "128,128,128" 15 || fail "no main window after the splash"
+shown=$((SECONDS - started))
+[ $shown -ge 5 ] || fail "the splash went after only $shown s"
+
+# Close through the menu: Plik, then Koniec (the last item).
+window=$(xdotool search --onlyvisible --name '^Probnik$' | head -n 1)
+[ -n "$window" ] || fail "main window not found"
+xdotool windowfocus --sync "$window"
+xdotool key --window "$window" alt+p
+sleep 0.5
+xdotool key Up Return
+for _ in $(seq 100); do kill -0 "$first_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$first_pid" 2>/dev/null; then fail "the program did not end through the menu"; fi
+wait "$first_pid" || fail "the program ended with an error"
+first_pid=""
+
+ini="$XDG_CONFIG_HOME/Probnik.ini"
+[ -f "$ini" ] || fail "no Probnik.ini"
+expected=$'[DEFAULTS]\nInitialDir=\nSeparator=;'
+[ "$(cat "$ini")" = "$expected" ] || fail "Probnik.ini is: $(cat "$ini")"
+echo "e2e startup: splash, single instance and settings OK"
