@@ -322,6 +322,8 @@ void TProbnikMain::buildMenu()
     help->addAction(HelpAbout1);
 
     connect(ToolButton1, &QToolButton::clicked, FileOpen1, &QAction::trigger);
+    connect(Button1, &QPushButton::clicked, this, &TProbnikMain::Button1Click);
+    connect(Button4, &QPushButton::clicked, this, &TProbnikMain::Button4Click);
     connect(ToolButton2, &QToolButton::clicked, FileSave1, &QAction::trigger);
 }
 
@@ -375,6 +377,7 @@ void TProbnikMain::FileOpen1Execute()
     surface.fillRect({ 0, 0, RichEdit1->x(), clientBottom });
     DoBitMap();
     surface.stretchDraw(DisplayBox, Picture);
+    Button4Click();
     ScreenCopy.copyRect({ DisplayBox.Left, DisplayBox.Top }, surface, DisplayBox);
     MagnifierCentre = {};
     display::drawGrid(surface, DisplayBox);

@@ -2,6 +2,7 @@
 
 #include "Canvas.h"
 #include "Geometry.h"
+#include "SampleStore.h"
 
 #include <QLockFile>
 #include <QMainWindow>
@@ -40,6 +41,9 @@ public:
     probnik::Canvas ScreenCopy;
     probnik::Canvas MagnifierBitmap;
     probnik::Point MagnifierCentre;
+
+    // The point samples, row n of RichEdit1 being sample n.
+    probnik::SampleStore Samples;
 
     // The window's drawing surface (its client area).
     probnik::Canvas& canvas();
@@ -91,6 +95,9 @@ public:
     probnik::Color ColourAt(int x, int y) const;
     void Edit1Change();
     void FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void TakeSample(int x, int y);
+    void Button1Click();
+    void Button4Click();
 
     // The window's own repaint: the whole surface erased with the background, then FormPaint.
     void Repaint();

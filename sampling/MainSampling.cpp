@@ -1,18 +1,58 @@
-// The main window's mouse handling on its surface.
+// The main window's sample list and its mouse handling on the surface.
 #include "Main.h"
 
 #include "Display.h"
 #include "Surface.h"
 
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextCursor>
+
+using namespace probnik;
+
 void TProbnikMain::FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)
 {
     Q_UNUSED(shift);
-    // Area mode and the left-click sample are added with the sample list; until then only the
-    // magnifier answers the mouse.
+    // Area mode (the cross cursor) takes every button for its selection; it comes with the
+    // area study, so until then the window is never in area mode.
     if (button == Qt::RightButton) {
         MagnifierCentre = { x, y };
         RefreshMagnifier();
-        canvas().draw(probnik::display::MagnifierOrigin, MagnifierBitmap);
+        canvas().draw(display::MagnifierOrigin, MagnifierBitmap);
         Client->update();
+    } else if (button == Qt::LeftButton) {
+        TakeSample(x, y);
     }
+}
+
+void TProbnikMain::TakeSample(int x, int y)
+{
+    XY(x, y);
+    if (!Samples.accepts({ x, y }))
+        return;
+    const std::string row = Samples.add({ x, y }, ColourAt(x, y));
+    Label1->setText(QString::fromStdString(SampleStore::counterText(Samples.SampleCount)));
+    RichEdit1->appendPlainText(QString::fromStdString(row));
+}
+
+void TProbnikMain::Button1Click()
+{
+    QTextDocument* list = RichEdit1->document();
+    if (list->isEmpty())
+        return;
+    QTextCursor cursor(list->lastBlock());
+    cursor.select(QTextCursor::BlockUnderCursor);
+    if (list->blockCount() == 1)
+        cursor.select(QTextCursor::Document);
+    cursor.removeSelectedText();
+    Samples.removeLast();
+    Label1->setText(QString::fromStdString(SampleStore::counterText(Samples.SampleCount)));
+}
+
+void TProbnikMain::Button4Click()
+{
+    Samples.clear();
+    Label1->setText(QString::fromStdString(SampleStore::counterText(0)));
+    RichEdit1->clear();
 }

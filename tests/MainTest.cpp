@@ -3,6 +3,7 @@
 #include "Display.h"
 #include "FakeDialogs.h"
 #include "Intro.h"
+#include "MainWindowFixture.h"
 #include "Pokaz.h"
 #include "ProbnikApplication.h"
 #include "Startup.h"
@@ -52,36 +53,6 @@ void writeSettingsFile(const QByteArray& text)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(text);
 }
-
-class MainWindowTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        QFile::remove(settingsPath());
-        auto fake = std::make_unique<FakeDialogs>();
-        dialogs = fake.get();
-        ProbnikApplication::instance()->setDialogs(std::move(fake));
-        window = std::make_unique<TProbnikMain>();
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    }
-    void TearDown() override { window.reset(); }
-
-    void open(const QString& path)
-    {
-        dialogs->openAnswers << path;
-        window->FileOpen1Execute();
-    }
-
-    std::vector<QWidget*> sixControls() const
-    {
-        return { window->ToolButton2, window->ToolButton7, window->ToolButton9,
-            window->SpeedButton1, window->Button1, window->Button4 };
-    }
-
-    FakeDialogs* dialogs = nullptr;
-    std::unique_ptr<TProbnikMain> window;
-};
 
 Color inverted(Color c)
 {

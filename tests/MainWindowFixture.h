@@ -1,0 +1,45 @@
+#pragma once
+
+#include "FakeDialogs.h"
+#include "Main.h"
+#include "ProbnikApplication.h"
+
+#include <QFile>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+// A shown main window whose dialogs the test answers, with no settings file at start.
+class MainWindowTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        QFile::remove(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Probnik.ini"));
+        auto fake = std::make_unique<FakeDialogs>();
+        dialogs = fake.get();
+        ProbnikApplication::instance()->setDialogs(std::move(fake));
+        window = std::make_unique<TProbnikMain>();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    void TearDown() override { window.reset(); }
+
+    void open(const QString& path)
+    {
+        dialogs->openAnswers << path;
+        window->FileOpen1Execute();
+    }
+
+    std::vector<QWidget*> sixControls() const
+    {
+        return { window->ToolButton2, window->ToolButton7, window->ToolButton9,
+            window->SpeedButton1, window->Button1, window->Button4 };
+    }
+
+    FakeDialogs* dialogs = nullptr;
+    std::unique_ptr<TProbnikMain> window;
+};
