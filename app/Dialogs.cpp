@@ -28,3 +28,15 @@ void Dialogs::colour(QWidget* parent)
     QColorDialog dialog(parent);
     dialog.exec();
 }
+
+void Dialogs::message(QWidget* parent, const QString& text, const QString& caption)
+{
+    QMessageBox box(QMessageBox::NoIcon, caption.isEmpty() ? QStringLiteral("Probnik") : caption,
+        text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+int Dialogs::runModal(QDialog* dialog)
+{
+    return dialog->exec();
+}

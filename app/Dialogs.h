@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QDialog;
 class QWidget;
 
 // The modal dialogs the windows run. Tests install their own answers in place of a person.
@@ -16,4 +17,9 @@ public:
     virtual void error(QWidget* parent, const QString& message);
     // The colour dialog, only for looking at and mixing colours.
     virtual void colour(QWidget* parent);
+    // A plain message box with an OK button and no icon; an empty caption means "Probnik".
+    virtual void message(QWidget* parent, const QString& text, const QString& caption = {});
+    // Runs one of the program's own modal windows and returns its result (QDialog::Accepted
+    // or QDialog::Rejected).
+    virtual int runModal(QDialog* dialog);
 };

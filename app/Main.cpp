@@ -2,8 +2,10 @@
 
 #include "BmpReader.h"
 #include "Display.h"
+#include "Pokaz.h"
 #include "ProbnikApplication.h"
 #include "Settings.h"
+#include "Stat.h"
 #include "Surface.h"
 #include "about.h"
 
@@ -190,10 +192,9 @@ void TProbnikMain::buildDesign()
         StatusBar->setGeometry(0, size.height() - StatusBarHeight, size.width(), StatusBarHeight);
         Repaint();
     });
-    connect(Client, &Surface::mousePressed, this,
-        [this](Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y) {
-            FormMouseDown(button, shift, x, y);
-        });
+    connect(Client, &Surface::mousePressed, this, &TProbnikMain::FormMouseDown);
+    connect(Client, &Surface::mouseMoved, this, &TProbnikMain::FormMouseMove);
+    connect(Client, &Surface::mouseReleased, this, &TProbnikMain::FormMouseUp);
 
     resize(windowSizeForOuter(DesignOuterWidth, DesignOuterHeight));
     setMinimumSize(windowSizeForOuter(MinimumOuterWidth, MinimumOuterHeight));
@@ -322,6 +323,9 @@ void TProbnikMain::buildMenu()
     help->addAction(HelpAbout1);
 
     connect(ToolButton1, &QToolButton::clicked, FileOpen1, &QAction::trigger);
+    connect(ToolButton7, &QToolButton::clicked, this, &TProbnikMain::ToolButton7Click);
+    connect(SpeedButton1, &QToolButton::clicked, this, &TProbnikMain::SpeedButton1Click);
+    connect(ToolButton9, &QToolButton::clicked, this, &TProbnikMain::ToolButton9Click);
     connect(Button1, &QPushButton::clicked, this, &TProbnikMain::Button1Click);
     connect(Button4, &QPushButton::clicked, this, &TProbnikMain::Button4Click);
     connect(ToolButton2, &QToolButton::clicked, FileSave1, &QAction::trigger);
@@ -345,6 +349,8 @@ void TProbnikMain::FormPaint()
     surface.stretchDraw(DisplayBox, Picture);
     surface.draw(display::MagnifierOrigin, MagnifierBitmap);
     display::drawGrid(surface, DisplayBox);
+    if (inAreaMode() && Selection)
+        Selection->Draw();
     showCanvas();
 }
 
@@ -393,6 +399,21 @@ void TProbnikMain::FileOpen1Execute()
 void TProbnikMain::FileExit1Execute()
 {
     close();
+}
+
+void TProbnikMain::ToolButton7Click()
+{
+    if (!Shower)
+        return;
+    Shower->show();
+    Shower->raise();
+    Shower->activateWindow();
+}
+
+void TProbnikMain::SpeedButton1Click()
+{
+    if (Statystyka)
+        ProbnikApplication::dialogs().runModal(Statystyka);
 }
 
 void TProbnikMain::HelpAbout1Execute()

@@ -2,6 +2,7 @@
 
 #include "Canvas.h"
 #include "Geometry.h"
+#include "Kwadrat.h"
 #include "SampleStore.h"
 
 #include <QLockFile>
@@ -44,6 +45,9 @@ public:
 
     // The point samples, row n of RichEdit1 being sample n.
     probnik::SampleStore Samples;
+
+    // The area selection of area mode, from a mouse press to the release that follows it.
+    std::unique_ptr<probnik::TSqr> Selection;
 
     // The window's drawing surface (its client area).
     probnik::Canvas& canvas();
@@ -96,6 +100,13 @@ public:
     void Edit1Change();
     void FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void TakeSample(int x, int y);
+    void FormMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, int x, int y);
+    void FormMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void ToolButton9Click();
+    void ToolButton7Click();
+    void SpeedButton1Click();
+    // Area mode is on exactly while the surface shows the cross cursor.
+    bool inAreaMode() const;
     void Button1Click();
     void Button4Click();
 

@@ -14,8 +14,11 @@ using namespace probnik;
 void TProbnikMain::FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)
 {
     Q_UNUSED(shift);
-    // Area mode (the cross cursor) takes every button for its selection; it comes with the
-    // area study, so until then the window is never in area mode.
+    // In area mode any button starts a new selection at the raw window point.
+    if (inAreaMode()) {
+        Selection = std::make_unique<TSqr>(&canvas(), x, y);
+        return;
+    }
     if (button == Qt::RightButton) {
         MagnifierCentre = { x, y };
         RefreshMagnifier();

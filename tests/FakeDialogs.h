@@ -2,7 +2,9 @@
 
 #include "Dialogs.h"
 
+#include <QDialog>
 #include <QStringList>
+#include <functional>
 
 // Answers the program's dialogs the way a test tells it to and records what was shown.
 class FakeDialogs : public Dialogs {
@@ -11,6 +13,10 @@ public:
     QStringList openDirs; // the folders the Open dialog started in
     QStringList errors; // the error boxes shown
     int colourDialogs = 0;
+    QStringList messages; // "caption: text" of each message box
+    // What the person does in a modal window of the program; by default closes it with Cancel.
+    std::function<int(QDialog*)> onModal = [](QDialog*) { return int(QDialog::Rejected); };
+    QList<QDialog*> modals; // the modal windows run, in order
 
     QString openBitmap(QWidget*, const QString& dir) override
     {
@@ -19,4 +25,14 @@ public:
     }
     void error(QWidget*, const QString& message) override { errors << message; }
     void colour(QWidget*) override { ++colourDialogs; }
+    void message(QWidget*, const QString& text, const QString& caption) override
+    {
+        messages << (caption.isEmpty() ? QStringLiteral("Probnik") : caption) + QStringLiteral(": ")
+                + text;
+    }
+    int runModal(QDialog* dialog) override
+    {
+        modals << dialog;
+        return onModal(dialog);
+    }
 };
