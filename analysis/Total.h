@@ -1,13 +1,97 @@
 #pragma once
 
 #include <QDialog>
+#include <QSpinBox>
 
-// The area study dialog. Its controls come with the area study.
+class QFrame;
+class QLabel;
+class QPushButton;
+
+// An integer edit with arrow buttons: text that is not a whole number reads as 0 and is
+// replaced by "0"; values beyond the range go to its nearer end.
+class TCSpinEdit : public QSpinBox {
+    Q_OBJECT
+public:
+    explicit TCSpinEdit(QWidget* parent = nullptr);
+
+protected:
+    void fixup(QString& input) const override;
+};
+
+// The area study: the pixels of the area selection (or of the whole displayed picture) whose
+// three channels lie within the six inclusive bounds are painted black on the main window and
+// their count, means, deviations and coefficients of variation shown. OK hands the mean
+// colour to the colour demonstration window. Created once; the bounds, labels and results
+// stay between showings.
 class TGlobal : public QDialog {
     Q_OBJECT
 public:
     explicit TGlobal(QWidget* parent = nullptr);
     ~TGlobal() override;
+
+    // Controls, named as in the window design.
+    QLabel* Label1 = nullptr; // "R"
+    QLabel* Label2 = nullptr; // "G"
+    QLabel* Label3 = nullptr; // "B"
+    QLabel* Label4 = nullptr; // "Min"
+    QLabel* Label5 = nullptr; // "Max"
+    TCSpinEdit* Rmin = nullptr;
+    TCSpinEdit* Rmax = nullptr;
+    TCSpinEdit* Gmin = nullptr;
+    TCSpinEdit* Gmax = nullptr;
+    TCSpinEdit* Bmin = nullptr;
+    TCSpinEdit* Bmax = nullptr;
+    QPushButton* BitBtn1 = nullptr; // "Badanie"
+    QLabel* Label6 = nullptr; // the match count
+    QLabel* Label7 = nullptr; // "R"
+    QLabel* Label8 = nullptr; // "G"
+    QLabel* Label9 = nullptr; // "B"
+    QLabel* Label10 = nullptr; // "Średnia"
+    QLabel* Label11 = nullptr; // "Odchylenie stand."
+    QLabel* Label12 = nullptr; // "Wsp. zmienn."
+    QLabel* LR = nullptr;
+    QLabel* LG = nullptr;
+    QLabel* LB = nullptr;
+    QLabel* LRS = nullptr;
+    QLabel* LGS = nullptr;
+    QLabel* LBS = nullptr;
+    QLabel* LRO = nullptr;
+    QLabel* LGO = nullptr;
+    QLabel* LBO = nullptr;
+    QFrame* Panel1 = nullptr;
+    QPushButton* OKBtn = nullptr;
+    QPushButton* CancelBtn = nullptr;
+    QFrame* Bevel1 = nullptr;
+    QFrame* Bevel2 = nullptr;
+    QFrame* Bevel3 = nullptr;
+    QFrame* Bevel4 = nullptr;
+    QFrame* Bevel5 = nullptr;
+
+    // The results of the last study.
+    int Count = 0;
+    int MeanR = 0;
+    int MeanG = 0;
+    int MeanB = 0;
+    float StdDevR = 0;
+    float StdDevG = 0;
+    float StdDevB = 0;
+    float VarCoefR = 0;
+    float VarCoefB = 0;
+    float VarCoefG = 0;
+
+    // Handlers.
+    void FormCreate();
+    void FormShow();
+    void BitBtn1Click();
+    void OKBtnClick();
+    void CancelBtnClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void buildDesign();
 };
 
 extern TGlobal* Global;

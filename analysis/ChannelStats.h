@@ -1,0 +1,110 @@
+#pragma once
+
+#include "Canvas.h"
+#include "Color.h"
+#include "Geometry.h"
+#include "SampleStore.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace probnik {
+
+// The statistics of one colour channel: the mean truncated to an integer, the sample standard
+// deviation about that integer mean and the coefficient of variation in percent.
+struct ChannelStatistics {
+    int Mean = 0;
+    float StdDev = 0;
+    float VarCoef = 0;
+    friend constexpr bool operator==(const ChannelStatistics&, const ChannelStatistics&) = default;
+};
+
+struct ColourStatistics {
+    ChannelStatistics R;
+    ChannelStatistics G;
+    ChannelStatistics B;
+    friend constexpr bool operator==(const ColourStatistics&, const ColourStatistics&) = default;
+};
+
+// The statistics of one channel, gathered in two passes over the same values in the same
+// order, so that a caller can feed values straight from where they lie without collecting
+// them first:
+//   first pass:  add(v) for every value;
+//   second pass: addDeviation(v) for every value again;
+//   then result().
+// The squared deviations are summed in single precision, rounded after every value, so the
+// result depends on the order of the values exactly as the program has always shown it.
+class ChannelAccumulator {
+public:
+    void add(int value)
+    {
+        m_sum += value;
+        ++m_count;
+    }
+    int count() const { return m_count; }
+    // The sum divided by the count, truncated; 0 before any value.
+    int mean() const { return m_count > 0 ? int(m_sum / m_count) : 0; }
+
+    void addDeviation(int value);
+
+    // The mean of the values; the deviation and the coefficient are 0 below two values, where
+    // a sample deviation has no value.
+    ChannelStatistics result() const;
+
+private:
+    std::int64_t m_sum = 0;
+    int m_count = 0;
+    float m_squares = 0;
+};
+
+// The statistics of a list of channel values, in list order. Below two values everything is
+// 0, the mean included.
+ChannelStatistics channelStatistics(std::span<const int> values);
+// The same for each channel of the sample colours.
+ColourStatistics sampleStatistics(std::span<const SampleColor> colors);
+
+// The area study's inclusive channel bounds.
+struct ChannelBounds {
+    int Rmin = 0;
+    int Rmax = 255;
+    int Gmin = 0;
+    int Gmax = 255;
+    int Bmin = 0;
+    int Bmax = 255;
+
+    bool admits(Color c) const
+    {
+        const int r = red(c), g = green(c), b = blue(c);
+        return Rmin <= r && r <= Rmax && Gmin <= g && g <= Gmax && Bmin <= b && b <= Bmax;
+    }
+};
+
+struct AreaStudy {
+    int Count = 0; // the pixels within the bounds
+    ColourStatistics Stats; // their statistics; all 0 without a match
+};
+
+// Studies the pixels of source in area (Right and Bottom excluded) that lie within the bounds,
+// column by column from the left, each column from the top. Each match is set black on marks
+// at once, when marks is given; marks must not be source, whose pixels are read twice. Only
+// the part of area inside source is visited: points beyond it hold no picture. With one match
+// the means are its values and the deviations and coefficients 0.
+AreaStudy studyArea(const Canvas& source, Rect area, const ChannelBounds& bounds, Canvas* marks);
+
+// The band of bounds that "Autozakres" k puts around a channel: mean -/+ k times the
+// deviation rounded down, kept within 0..255. None when the deviation is not a usable number.
+struct Band {
+    int Min = 0;
+    int Max = 0;
+    friend constexpr bool operator==(const Band&, const Band&) = default;
+};
+std::optional<Band> autoRange(int mean, float stdDev, int k);
+
+// A deviation as shown: three decimals, "12.346". A coefficient as shown: two decimals, a
+// blank and a percent sign, "7.25 %". A point is the decimal separator whatever the locale.
+std::string deviationText(float stdDev);
+std::string coefficientText(float varCoef);
+
+} // namespace probnik

@@ -1,0 +1,160 @@
+// The sample statistics window: what it shows of the sample list and what "Zamknij" hands on.
+#include "MainWindowFixture.h"
+
+#include "Pokaz.h"
+#include "Stat.h"
+#include "Total.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
+
+#include <memory>
+#include <vector>
+
+using namespace probnik;
+
+namespace {
+
+class StatTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        ProbnikMain = window.get();
+        shower = std::make_unique<TShower>();
+        Shower = shower.get();
+        study = std::make_unique<TGlobal>();
+        Global = study.get();
+        stat = std::make_unique<TStatystyka>();
+        Statystyka = stat.get();
+    }
+    void TearDown() override
+    {
+        stat.reset();
+        study.reset();
+        shower.reset();
+        EXPECT_EQ(Statystyka, nullptr);
+        ProbnikMain = nullptr;
+        MainWindowTest::TearDown();
+    }
+
+    void take(const std::vector<SampleColor>& colors)
+    {
+        for (const SampleColor& c : colors)
+            window->Samples.add({ 20 + window->Samples.SampleCount, 60 }, rgb(c.R, c.G, c.B));
+    }
+    // Shows the window as the tool button does, which fills it, and closes it again.
+    void showAndHide()
+    {
+        stat->show();
+        stat->hide();
+    }
+    QStringList grid() const
+    {
+        QStringList texts;
+        for (const QLabel* l : { stat->LR, stat->LG, stat->LB, stat->LRS, stat->LGS, stat->LBS,
+                 stat->LRO, stat->LGO, stat->LBO })
+            texts << l->text();
+        return texts;
+    }
+    QColor swatch() const { return stat->Panel1->palette().color(QPalette::Window); }
+    QStringList demonstrated() const
+    {
+        return { shower->REdit->text(), shower->GEdit->text(), shower->BEdit->text() };
+    }
+    std::vector<int> bounds() const
+    {
+        return { study->Rmin->value(), study->Rmax->value(), study->Gmin->value(),
+            study->Gmax->value(), study->Bmin->value(), study->Bmax->value() };
+    }
+
+    std::unique_ptr<TShower> shower;
+    std::unique_ptr<TGlobal> study;
+    std::unique_ptr<TStatystyka> stat;
+};
+
+} // namespace
+
+TEST_F(StatTest, ShowingTheWindowFillsTheGridFromTheSamples)
+{
+    EXPECT_EQ(stat->windowTitle(), QStringLiteral("Statystyka"));
+    EXPECT_EQ(stat->BitBtn1->text(), QStringLiteral("Zamknij"));
+    EXPECT_TRUE(stat->BitBtn1->isDefault());
+    EXPECT_EQ(stat->Panel1->size(), QSize(89, 20));
+    EXPECT_TRUE(stat->LR->font().bold());
+    EXPECT_TRUE(stat->LRS->font().italic());
+
+    take({ { 200, 1, 10 }, { 201, 2, 20 }, { 203, 1, 30 }, { 198, 2, 40 } });
+    showAndHide();
+    EXPECT_EQ(grid(),
+        (QStringList {
+            "200", "1", "25", "2.160", "0.816", "12.910", "1.08 %", "81.65 %", "51.64 %" }));
+    EXPECT_EQ(swatch(), QColor(200, 1, 25));
+    EXPECT_EQ(stat->MeanB, 25);
+    EXPECT_EQ(stat->StdDevR, 2.16024684906006f);
+    EXPECT_EQ(stat->VarCoefR, 1.08012342453003f);
+
+    // Every showing computes anew: one sample left gives zeros and a black swatch.
+    window->Samples.SampleCount = 1;
+    showAndHide();
+    EXPECT_EQ(grid(),
+        (QStringList { "0", "0", "0", "0.000", "0.000", "0.000", "0.00 %", "0.00 %", "0.00 %" }));
+    EXPECT_EQ(swatch(), QColor(0, 0, 0));
+}
+
+TEST_F(StatTest, ZamknijHandsTheMeansToTheDemonstrationAndABandToTheAreaStudy)
+{
+    // Red: mean 10, deviation 7.55; green: deviation below 1; blue: the band reaches 255.
+    take({ { 2, 100, 250 }, { 11, 100, 240 }, { 17, 101, 255 } });
+    struct Case {
+        int k;
+        std::vector<int> bounds;
+    };
+    const Case cases[] = {
+        { 0, { 5, 250, 6, 249, 7, 248 } }, // untouched
+        { 2, { 0, 24, 100, 100, 234, 255 } },
+        { 100, { 0, 255, 100, 100, 0, 255 } },
+    };
+    for (const Case& c : cases) {
+        const std::vector<int> before { 5, 250, 6, 249, 7, 248 };
+        QSpinBox* const spins[]
+            = { study->Rmin, study->Rmax, study->Gmin, study->Gmax, study->Bmin, study->Bmax };
+        for (std::size_t i = 0; i < before.size(); ++i)
+            spins[i]->setValue(before[i]);
+        shower->REdit->setText(QStringLiteral("255"));
+        window->A->setValue(c.k);
+        showAndHide();
+        stat->BitBtn1->click();
+        EXPECT_EQ(demonstrated(), (QStringList { "10", "100", "248" })) << c.k;
+        EXPECT_EQ(shower->DrawingRed, 10);
+        EXPECT_EQ(bounds(), c.bounds) << c.k;
+        EXPECT_EQ(stat->result(), QDialog::Accepted);
+    }
+    // The area study keeps the band when it is shown.
+    study->show();
+    study->hide();
+    EXPECT_EQ(bounds(), cases[2].bounds);
+}
+
+TEST_F(StatTest, FewerThanTwoSamplesHandOnZeros)
+{
+    take({ { 90, 91, 92 } });
+    window->A->setValue(3);
+    showAndHide();
+    stat->BitBtn1->click();
+    EXPECT_EQ(demonstrated(), (QStringList { "0", "0", "0" }));
+    EXPECT_EQ(bounds(), (std::vector { 0, 0, 0, 0, 0, 0 }));
+}
+
+TEST_F(StatTest, ClosingWithoutZamknijHandsNothingOn)
+{
+    take({ { 2, 100, 250 }, { 11, 100, 240 } });
+    window->A->setValue(2);
+    stat->show();
+    stat->close();
+    EXPECT_FALSE(stat->isVisible());
+    EXPECT_EQ(demonstrated(), (QStringList { "255", "255", "255" }));
+    EXPECT_EQ(bounds(), (std::vector { 0, 255, 0, 255, 0, 255 }));
+}
