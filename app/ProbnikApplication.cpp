@@ -2,6 +2,9 @@
 
 #include "Version.h"
 
+#include <QFont>
+#include <QIcon>
+
 #include <exception>
 
 ProbnikApplication::ProbnikApplication(int& argc, char** argv)
@@ -12,6 +15,21 @@ ProbnikApplication::ProbnikApplication(int& argc, char** argv)
     setApplicationDisplayName(QStringLiteral("Probnik"));
     setApplicationVersion(QString::fromLatin1(probnik::version::FileVersion));
     setDesktopFileName(QStringLiteral("probnik"));
+    // The windows name the classic Windows faces; these free ones have the same widths, so the
+    // texts fit their designed places.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+        { QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+            QStringLiteral("DejaVu Sans") });
+    QFont::insertSubstitutions(QStringLiteral("Courier New"),
+        { QStringLiteral("Liberation Mono"), QStringLiteral("Cousine"),
+            QStringLiteral("DejaVu Sans Mono") });
+    QFont::insertSubstitutions(QStringLiteral("Arial"),
+        { QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+            QStringLiteral("DejaVu Sans") });
+    // The icon theme wins where the program is installed into it; the drawing built into the
+    // program serves everywhere else.
+    setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("probnik"), QIcon(QStringLiteral(":/icons/probnik.svg"))));
 }
 
 ProbnikApplication::~ProbnikApplication() = default;

@@ -10,9 +10,11 @@ packages=(
     # tests, sanitizers, fuzzing, formatting, benchmarks
     googletest libgtest-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
     # real-window tests and screenshots
-    xvfb xauth xdotool x11-utils imagemagick
-    # running the program: fonts and the desktop's file dialogs
-    fonts-dejavu-core qt6-gtk-platformtheme
+    xvfb xauth xdotool x11-utils imagemagick python3
+    # running the program: fonts, the desktop's file dialogs, SVG icons
+    fonts-dejavu-core fonts-liberation2 qt6-gtk-platformtheme libqt6svg6
+    # desktop integration and the Debian package: menu entry check, package dependencies
+    desktop-file-utils dpkg-dev
 )
 
 missing=()

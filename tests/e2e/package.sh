@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The Debian package as a user meets it: install it, start the installed program in a real X
+# server, see the main window after the splash, close it through the menu, and remove the
+# package again so the machine is left as it was.
+#
+#   tests/e2e/package.sh [probnik_VERSION_ARCH.deb]    (without a path the package is built)
+#
+# Installing needs root (sudo is used otherwise). The package's dependencies must be present.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+began=$SECONDS
+
+if [ $# -ge 1 ]; then
+    deb=$(realpath "$1")
+else
+    deb=$(scripts/package.sh)
+fi
+[ -f "$deb" ] || { echo "FAIL: no package at $deb" >&2; exit 1; }
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+
+# Never replace, and then remove, a copy someone installed on purpose.
+status=$(dpkg-query -W -f='${db:Status-Status}' probnik 2>/dev/null || true)
+if [ -n "$status" ] && [ "$status" != "not-installed" ]; then
+    echo "FAIL: the package probnik is already here ($status); remove it first" >&2
+    exit 1
+fi
+
+work=$(mktemp -d)
+installed=""
+xvfb_pid=""
+program_pid=""
+cleanup() {
+    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    if [ -n "$installed" ]; then
+        $sudo dpkg -r probnik >/dev/null 2>&1 || echo "could not remove the package probnik" >&2
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -n "$xvfb_pid" ] && import -window root "$work/failure.png" 2>/dev/null; then
+        cp "$work/failure.png" /tmp/probnik-package-failure.png
+        echo "screenshot: /tmp/probnik-package-failure.png" >&2
+    fi
+    exit 1
+}
+
+echo "package: installing $(basename "$deb")"
+installed=1
+$sudo dpkg -i "$deb" >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log" >&2; fail "dpkg -i"; }
+[ "$(dpkg-query -W -f='${db:Status-Status}' probnik)" = "installed" ] || fail "not configured"
+
+for f in /usr/bin/probnik \
+    /usr/share/applications/probnik.desktop \
+    /usr/share/icons/hicolor/scalable/apps/probnik.svg \
+    /usr/share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/probnik.png \
+    /usr/share/doc/probnik/Probnik.pdf; do
+    [ -s "$f" ] || fail "the package did not install $f"
+done
+
+# A display of our own, whichever number is free.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -n 1 "$work/display")"
+
+export XDG_CONFIG_HOME="$work/config"
+export XDG_RUNTIME_DIR="$work/run"
+mkdir -p "$XDG_CONFIG_HOME"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM
+
+# The colour of one screen pixel as "r,g,b".
+pixel() {
+    local hex
+    hex=$(import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
+        sed -n 's/.*#\([0-9A-Fa-f]\{6\}\).*/\1/p' | tail -n 1)
+    [ -n "$hex" ] && printf '%d,%d,%d' "0x${hex:0:2}" "0x${hex:2:2}" "0x${hex:4:2}"
+}
+wait_for_pixel() { # x y colour seconds
+    local deadline=$((SECONDS + $4))
+    while [ $SECONDS -lt $deadline ]; do
+        [ "$(pixel "$1" "$2")" = "$3" ] && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
+# The installed program, started from a folder of its own as a menu entry would.
+(cd "$work" && exec /usr/bin/probnik >"$work/probnik.log" 2>&1) &
+program_pid=$!
+wait_for_pixel 640 300 "5,103,168" 15 || fail "no splash"
+wait_for_pixel 640 512 "128,128,128" 15 || fail "no main window after the splash"
+
+window=$(xdotool search --onlyvisible --name '^Probnik$' | head -n 1)
+[ -n "$window" ] || fail "main window not found"
+# The window carries the program's icon (from the theme the package installed it into).
+icon=$(xprop -len 16 -id "$window" _NET_WM_ICON | sed -n 1p)
+[[ "$icon" == "_NET_WM_ICON(CARDINAL) = "* ]] || fail "the main window has no icon: $icon"
+
+# Close through the menu: Plik, then Koniec (the last item).
+xdotool windowfocus --sync "$window"
+xdotool key --window "$window" alt+p
+sleep 0.5
+xdotool key Up Return
+for _ in $(seq 100); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$program_pid" 2>/dev/null; then fail "the program did not end through the menu"; fi
+wait "$program_pid" || { cat "$work/probnik.log" >&2; fail "the program ended with an error"; }
+program_pid=""
+
+$sudo dpkg -r probnik >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log" >&2; fail "dpkg -r"; }
+installed=""
+[ ! -e /usr/bin/probnik ] || fail "dpkg -r left /usr/bin/probnik behind"
+
+echo "e2e package: installed, started, shown, closed and removed OK ($((SECONDS - began)) s)"
