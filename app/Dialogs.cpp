@@ -1,8 +1,10 @@
 #include "Dialogs.h"
 
 #include <QColorDialog>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QUrl>
 
 QString Dialogs::openBitmap(QWidget* parent, const QString& dir)
 {
@@ -39,4 +41,25 @@ void Dialogs::message(QWidget* parent, const QString& text, const QString& capti
 int Dialogs::runModal(QDialog* dialog)
 {
     return dialog->exec();
+}
+
+void Dialogs::openUrl(const QUrl& url)
+{
+    QDesktopServices::openUrl(url);
+}
+
+QString Dialogs::saveCsv(QWidget* parent, const QString& dir)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("Excel SCV (*.csv)"));
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    // The program asks before replacing a file, in its own dialog.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!dir.isEmpty())
+        dialog.setDirectory(dir);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }

@@ -3,6 +3,7 @@
 #include <QString>
 
 class QDialog;
+class QUrl;
 class QWidget;
 
 // The modal dialogs the windows run. Tests install their own answers in place of a person.
@@ -22,4 +23,9 @@ public:
     // Runs one of the program's own modal windows and returns its result (QDialog::Accepted
     // or QDialog::Rejected).
     virtual int runModal(QDialog* dialog);
+    // Hands a document or link to the desktop ("open" with the associated program).
+    virtual void openUrl(const QUrl& url);
+    // The Save dialog for CSV files, starting in dir; a name typed without an extension gets
+    // ".csv". No overwrite question of its own. Empty text when the user cancels.
+    virtual QString saveCsv(QWidget* parent, const QString& dir);
 };

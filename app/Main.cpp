@@ -1,6 +1,7 @@
 #include "Main.h"
 
 #include "BmpReader.h"
+#include "CsvExport.h"
 #include "Display.h"
 #include "Pokaz.h"
 #include "ProbnikApplication.h"
@@ -12,22 +13,27 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QFrame>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QStyle>
 #include <QToolButton>
+#include <QUrl>
 
 #include <cstdio>
 #include <stdexcept>
@@ -75,9 +81,11 @@ void setHint(QWidget* widget, const QString& hint)
     widget->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
 }
 
-QIcon themeIcon(const char* name, QStyle::StandardPixmap fallback, const QStyle* style)
+// A tool-button picture from the desktop's icon theme, or the one built into the program.
+QIcon themeIcon(const char* name, const char* bundled)
 {
-    return QIcon::fromTheme(QString::fromLatin1(name), style->standardIcon(fallback));
+    return QIcon::fromTheme(QString::fromLatin1(name),
+        QIcon(QStringLiteral(":/icons/%1.svg").arg(QString::fromLatin1(bundled))));
 }
 
 } // namespace
@@ -86,6 +94,8 @@ TProbnikMain::TProbnikMain(QWidget* parent)
     : QMainWindow(parent)
 {
     buildDesign();
+    // A bitmap dropped from a file manager opens as if chosen in the Open dialog.
+    setAcceptDrops(true);
 
     // One copy of the program at a time. The lock survives a crash only until the next start
     // sees that its owner is gone.
@@ -139,8 +149,6 @@ QSize TProbnikMain::windowSizeForOuter(int w, int h) const
 void TProbnikMain::buildDesign()
 {
     setWindowTitle(QStringLiteral("Probnik"));
-    setWindowIcon(
-        QIcon::fromTheme(QStringLiteral("probnik"), style()->standardIcon(QStyle::SP_DesktopIcon)));
 
     Client = new Surface(this);
     setCentralWidget(Client);
@@ -155,6 +163,12 @@ void TProbnikMain::buildDesign()
     Edit1->setGeometry(466, 8, 25, 17);
     Edit1->setFont(pixelFont(QStringLiteral("MS Sans Serif"), 11, true));
     Edit1->setText(QStringLiteral(";"));
+    // Only characters the CSV file's code page can store, so every separator is written exactly.
+    QString allowed;
+    for (const std::string& c : csv::windows1250Characters())
+        allowed += QRegularExpression::escape(QString::fromStdString(c));
+    Edit1->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QLatin1Char('[') + allowed + QStringLiteral("]*")), Edit1));
     Edit1->raise();
     connect(Edit1, &QLineEdit::textChanged, this, [this] { Edit1Change(); });
 
@@ -221,21 +235,16 @@ void TProbnikMain::buildToolBar()
         setHint(button, hint);
         return button;
     };
-    const QStyle* s = style();
-    ToolButton1
-        = toolButton("ToolButton1", 5, themeIcon("document-open", QStyle::SP_DialogOpenButton, s),
-            QStringLiteral("Otwórz|Otwórz bitmapę"));
-    ToolButton2
-        = toolButton("ToolButton2", 28, themeIcon("document-save", QStyle::SP_DialogSaveButton, s),
-            QStringLiteral("Zapisz|Zapisz CSV"));
-    ToolButton7 = toolButton("ToolButton7", 73,
-        themeIcon("color-select", QStyle::SP_DesktopIcon, s), QStringLiteral("Pokaż kolor"));
-    SpeedButton1 = toolButton("SpeedButton1", 96,
-        themeIcon("accessories-calculator", QStyle::SP_FileDialogDetailedView, s),
+    ToolButton1 = toolButton("ToolButton1", 5, themeIcon("document-open", "document-open"),
+        QStringLiteral("Otwórz|Otwórz bitmapę"));
+    ToolButton2 = toolButton("ToolButton2", 28, themeIcon("document-save", "document-save"),
+        QStringLiteral("Zapisz|Zapisz CSV"));
+    ToolButton7 = toolButton(
+        "ToolButton7", 73, themeIcon("color-select", "palette"), QStringLiteral("Pokaż kolor"));
+    SpeedButton1 = toolButton("SpeedButton1", 96, themeIcon("accessories-calculator", "statistics"),
         QStringLiteral("Wynik przeliczeń"));
-    ToolButton9
-        = toolButton("ToolButton9", 119, themeIcon("edit-select", QStyle::SP_TitleBarMaxButton, s),
-            QStringLiteral("Badanie obszaru"));
+    ToolButton9 = toolButton(
+        "ToolButton9", 119, themeIcon("edit-select", "area"), QStringLiteral("Badanie obszaru"));
     ToolButton9->setCheckable(true);
     ToolButton2->setEnabled(false);
     SpeedButton1->setEnabled(false);
@@ -302,12 +311,13 @@ void TProbnikMain::buildMenu()
     };
     FileOpen1 = action("FileOpen1", QStringLiteral("&Otwórz"), QKeySequence(Qt::CTRL | Qt::Key_O),
         &TProbnikMain::FileOpen1Execute);
-    FileSave1 = action(
-        "FileSave1", QStringLiteral("Zapi&sz"), QKeySequence(Qt::CTRL | Qt::Key_S), nullptr);
-    FileSaveAs1 = action("FileSaveAs1", QStringLiteral("Save &As..."), QKeySequence(), nullptr);
+    FileSave1 = action("FileSave1", QStringLiteral("Zapi&sz"), QKeySequence(Qt::CTRL | Qt::Key_S),
+        &TProbnikMain::FileSave1Execute);
+    FileSaveAs1 = action("FileSaveAs1", QStringLiteral("Save &As..."), QKeySequence(),
+        &TProbnikMain::FileSaveAs1Execute);
     FileExit1 = action(
         "FileExit1", QStringLiteral("Koniec"), QKeySequence(), &TProbnikMain::FileExit1Execute);
-    HelpContents1 = action("HelpContents1", QStringLiteral("Opis"), QKeySequence(), nullptr);
+    Pomoc1 = action("Pomoc1", QStringLiteral("Opis"), QKeySequence(), &TProbnikMain::Pomoc1Click);
     HelpAbout1 = action("HelpAbout1", QStringLiteral("O programie.."), QKeySequence(),
         &TProbnikMain::HelpAbout1Execute);
     ColorDial = action("ColorDial", QStringLiteral("ColorDial"), QKeySequence(Qt::Key_F9),
@@ -319,7 +329,7 @@ void TProbnikMain::buildMenu()
     file->addSeparator();
     file->addAction(FileExit1);
     QMenu* help = menuBar()->addMenu(QStringLiteral("Pomoc"));
-    help->addAction(HelpContents1);
+    help->addAction(Pomoc1);
     help->addAction(HelpAbout1);
 
     connect(ToolButton1, &QToolButton::clicked, FileOpen1, &QAction::trigger);
@@ -364,8 +374,12 @@ void TProbnikMain::DoBitMap()
 void TProbnikMain::FileOpen1Execute()
 {
     const QString path = ProbnikApplication::dialogs().openBitmap(this, InitialDir);
-    if (path.isEmpty())
-        return;
+    if (!path.isEmpty())
+        OpenPicture(path);
+}
+
+void TProbnikMain::OpenPicture(const QString& path)
+{
     // Any letter case: a picture named PHOTO.BMP opens too.
     if (!path.contains(QStringLiteral(".bmp"), Qt::CaseInsensitive))
         return;
@@ -419,7 +433,15 @@ void TProbnikMain::SpeedButton1Click()
 void TProbnikMain::HelpAbout1Execute()
 {
     if (AboutBox)
-        AboutBox->exec();
+        ProbnikApplication::dialogs().runModal(AboutBox);
+}
+
+void TProbnikMain::Pomoc1Click()
+{
+    // A missing manual is no error: nothing opens.
+    const QString manual = findManual(manualFolders());
+    if (!manual.isEmpty())
+        ProbnikApplication::dialogs().openUrl(QUrl::fromLocalFile(manual));
 }
 
 void TProbnikMain::ColorDialExecute()
@@ -499,6 +521,29 @@ void TProbnikMain::keyPressEvent(QKeyEvent* event)
     if (!inEdit && focus != RichEdit1)
         FormKeyDown();
     QMainWindow::keyPressEvent(event);
+}
+
+void TProbnikMain::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TProbnikMain::dropEvent(QDropEvent* event)
+{
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    OpenPicture(path);
+}
+
+QString TProbnikMain::droppedFile(const QMimeData* data)
+{
+    if (!data || !data->hasUrls() || data->urls().isEmpty()
+        || !data->urls().constFirst().isLocalFile())
+        return {};
+    return data->urls().constFirst().toLocalFile();
 }
 
 bool TProbnikMain::eventFilter(QObject* watched, QEvent* event)

@@ -15,6 +15,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMimeData;
 class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
@@ -80,13 +81,20 @@ public:
     QAction* FileSaveAs1 = nullptr;
     QAction* FileExit1 = nullptr;
     QAction* HelpAbout1 = nullptr;
-    QAction* HelpContents1 = nullptr;
+    QAction* Pomoc1 = nullptr; // "Opis"
     QAction* ColorDial = nullptr;
 
     // Handlers.
     void FileOpen1Execute();
+    // The Open command once a path is chosen: in the dialog, on the command line or by a drop.
+    void OpenPicture(const QString& path);
     void FileExit1Execute();
+    void FileSave1Execute();
+    void FileSaveAs1Execute();
+    // A statistic as the CSV file writes it: up to 15 digits and always a decimal point.
+    static QString FloatToDotStr(float value);
     void HelpAbout1Execute();
+    void Pomoc1Click();
     void ColorDialExecute();
     void DoBitMap();
     void FormPaint();
@@ -124,6 +132,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
@@ -131,6 +141,8 @@ private:
     void buildToolBar();
     void buildMenu();
     void showCanvas(); // asks Qt to show what was drawn on the canvas
+    // The first local file of a drag, or empty text.
+    static QString droppedFile(const QMimeData* data);
 
     std::unique_ptr<QLockFile> InstanceMutex;
 };

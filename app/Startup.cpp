@@ -48,6 +48,13 @@ int runProbnik(int& argc, char** argv)
         // desktop without a window manager to honour its stay-on-top flag.
         if (Splash)
             Splash->raise();
+        // "probnik FILE.bmp" (how a file manager's "Open with" starts it) opens that file once
+        // the event loop runs, as the Open command does after its dialog.
+        const QStringList arguments = QCoreApplication::arguments();
+        if (arguments.size() > 1) {
+            const QString path = arguments.at(1);
+            QTimer::singleShot(0, ProbnikMain, [path] { ProbnikMain->OpenPicture(path); });
+        }
         ProbnikApplication::exec();
         destroyWindows();
     } catch (const std::exception& e) {

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QStringList>
+#include <QUrl>
 #include <functional>
 
 // Answers the program's dialogs the way a test tells it to and records what was shown.
@@ -17,6 +18,9 @@ public:
     // What the person does in a modal window of the program; by default closes it with Cancel.
     std::function<int(QDialog*)> onModal = [](QDialog*) { return int(QDialog::Rejected); };
     QList<QDialog*> modals; // the modal windows run, in order
+    QList<QUrl> opened; // documents and links handed to the desktop
+    QStringList saveAnswers; // taken one per Save dialog; none left means "cancel"
+    QStringList saveDirs; // the folders the Save dialog started in
 
     QString openBitmap(QWidget*, const QString& dir) override
     {
@@ -29,6 +33,12 @@ public:
     {
         messages << (caption.isEmpty() ? QStringLiteral("Probnik") : caption) + QStringLiteral(": ")
                 + text;
+    }
+    void openUrl(const QUrl& url) override { opened << url; }
+    QString saveCsv(QWidget*, const QString& dir) override
+    {
+        saveDirs << dir;
+        return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
     }
     int runModal(QDialog* dialog) override
     {

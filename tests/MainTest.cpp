@@ -14,9 +14,11 @@
 #include "about.h"
 
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -287,10 +289,50 @@ TEST_F(MainWindowTest, ASettingsFolderThatCannotBeWrittenIsReported)
     EXPECT_EQ(dialogs->errors, QStringList { QStringLiteral("Unable to write to Probnik.ini") });
 }
 
+TEST_F(MainWindowTest, ABitmapDroppedOnTheWindowOpensLikeTheOpenCommand)
+{
+    auto drop = [&](const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(
+            QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.get(), &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent dropped(
+            QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.get(), &dropped);
+        return true;
+    };
+    EXPECT_FALSE(drop({ QUrl(QStringLiteral("https://example.org/x.bmp")) }));
+    EXPECT_TRUE(drop({ QUrl::fromLocalFile(QStringLiteral("/nowhere/picture.png")) }));
+    EXPECT_TRUE(window->Picture.isEmpty()); // not a bitmap's name: ignored as after the dialog
+    EXPECT_TRUE(drop({ QUrl::fromLocalFile(Good + QStringLiteral("pal8.bmp")) }));
+    EXPECT_EQ(window->ImageWidth, 127);
+    EXPECT_EQ(window->InitialDir, QDir::toNativeSeparators(QDir::cleanPath(Good)));
+    EXPECT_TRUE(window->Button4->isEnabled());
+}
+
+TEST_F(MainWindowTest, ToolButtonsOpenTheirWindows)
+{
+    TShower shower;
+    Shower = &shower;
+    TStatystyka statistics;
+    Statystyka = &statistics;
+    window->ToolButton7->click();
+    EXPECT_TRUE(shower.isVisible());
+    open(Good + QStringLiteral("rgb24.bmp"));
+    window->SpeedButton1->click();
+    EXPECT_EQ(dialogs->modals, QList<QDialog*> { &statistics });
+    Shower = nullptr;
+    Statystyka = nullptr;
+}
+
 TEST_F(MainWindowTest, ColourDialogOnF9)
 {
-    window->activateWindow();
-    window->ColorDial->trigger();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window->RichEdit1, Qt::Key_F9);
     EXPECT_EQ(dialogs->colourDialogs, 1);
 }
 

@@ -23,10 +23,15 @@ protected:
         dialogs = fake.get();
         ProbnikApplication::instance()->setDialogs(std::move(fake));
         window = std::make_unique<TProbnikMain>();
+        ProbnikMain = window.get();
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
-    void TearDown() override { window.reset(); }
+    void TearDown() override
+    {
+        window.reset();
+        ProbnikMain = nullptr;
+    }
 
     void open(const QString& path)
     {
