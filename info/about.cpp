@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
@@ -122,7 +123,10 @@ void TAboutBox::buildDesign()
     Label2->adjustSize();
     Label2->installEventFilter(this);
 
-    Label3 = makeLabel(Panel1, "Label3", QString::fromUtf8(probnik::version::Web), 88, 131);
+    // The label shows the address without its scheme, so it fits its designed width.
+    QString web = QString::fromUtf8(probnik::version::Web);
+    web.remove(QRegularExpression(QStringLiteral("^https?://")));
+    Label3 = makeLabel(Panel1, "Label3", web, 88, 131);
     Label3->setFont(sansSerif(12));
     makeLink(Label3);
     // Fixed at 139 wide as designed, but never lower than a line, so that the descenders and
