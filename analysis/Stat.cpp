@@ -1,6 +1,7 @@
 #include "Stat.h"
 
 #include "ChannelStats.h"
+#include "Design.h"
 #include "Main.h"
 #include "Pokaz.h"
 #include "Total.h"
@@ -19,39 +20,13 @@ using namespace probnik;
 
 TStatystyka* Statystyka = nullptr;
 
+using namespace design;
+
 namespace {
 
 // The design's outer size is 295 x 194; the frame around the client area takes 8 x 34.
 constexpr int ClientWidth = 295 - 8;
 constexpr int ClientHeight = 194 - 34;
-
-QFont designFont(int pixels, bool bold = false, bool italic = false)
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    font.setItalic(italic);
-    return font;
-}
-
-QString fromStd(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
-}
-
-// A label that grows with its text.
-void setCaption(QLabel* label, const QString& text)
-{
-    label->setText(text);
-    label->adjustSize();
-}
-
-void setSwatch(QFrame* panel, Color colour)
-{
-    QPalette p = panel->palette();
-    p.setColor(QPalette::Window, QColor(red(colour), green(colour), blue(colour)));
-    panel->setPalette(p);
-}
 
 } // namespace
 
@@ -71,7 +46,7 @@ TStatystyka::~TStatystyka()
 
 void TStatystyka::buildDesign()
 {
-    setFont(designFont(11));
+    setFont(sansSerif(11));
     setFixedSize(ClientWidth, ClientHeight);
 
     // The frames first, so that they lie under the labels they frame.
@@ -105,10 +80,10 @@ void TStatystyka::buildDesign()
         return l;
     };
 
-    const QFont head = designFont(16, true);
-    const QFont bold = designFont(11, true);
-    const QFont italic = designFont(11, false, true);
-    const QFont plain = designFont(11);
+    const QFont head = sansSerif(16, true);
+    const QFont bold = sansSerif(11, true);
+    const QFont italic = sansSerif(11, false, true);
+    const QFont plain = sansSerif(11);
 
     Label1 = label("Label1", 128, 13, QStringLiteral("R"), head);
     Label3 = label("Label3", 184, 13, QStringLiteral("G"), head);

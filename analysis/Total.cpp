@@ -1,6 +1,7 @@
 #include "Total.h"
 
 #include "ChannelStats.h"
+#include "Design.h"
 #include "Main.h"
 #include "Pokaz.h"
 #include "ProbnikApplication.h"
@@ -20,40 +21,14 @@ using namespace probnik;
 
 TGlobal* Global = nullptr;
 
+using namespace design;
+
 namespace {
 
 constexpr int ClientWidth = 312;
 constexpr int ClientHeight = 293;
 // How far below the main window's top the dialog opens.
 constexpr int TopBelowMain = 80;
-
-QFont designFont(int pixels, bool bold = false, bool italic = false)
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    font.setItalic(italic);
-    return font;
-}
-
-QString fromStd(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
-}
-
-// A label that grows with its text.
-void setCaption(QLabel* label, const QString& text)
-{
-    label->setText(text);
-    label->adjustSize();
-}
-
-void setSwatch(QFrame* panel, Color colour)
-{
-    QPalette p = panel->palette();
-    p.setColor(QPalette::Window, QColor(red(colour), green(colour), blue(colour)));
-    panel->setPalette(p);
-}
 
 // The hourglass for as long as the study runs, however it ends.
 class BusyCursor {
@@ -100,7 +75,7 @@ TGlobal::~TGlobal()
 
 void TGlobal::buildDesign()
 {
-    setFont(designFont(11));
+    setFont(sansSerif(11));
     setFixedSize(ClientWidth, ClientHeight);
 
     // The frames first, so that they lie under the controls they frame.
@@ -144,10 +119,10 @@ void TGlobal::buildDesign()
         return s;
     };
 
-    const QFont plain = designFont(11);
-    const QFont bold = designFont(11, true);
-    const QFont italic = designFont(11, false, true);
-    const QFont head = designFont(16, true);
+    const QFont plain = sansSerif(11);
+    const QFont bold = sansSerif(11, true);
+    const QFont italic = sansSerif(11, false, true);
+    const QFont head = sansSerif(16, true);
 
     Label1 = label("Label1", 40, 32, QStringLiteral("R"), bold);
     Label2 = label("Label2", 40, 56, QStringLiteral("G"), bold);

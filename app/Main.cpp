@@ -2,6 +2,7 @@
 
 #include "BmpReader.h"
 #include "CsvExport.h"
+#include "Design.h"
 #include "Display.h"
 #include "Pokaz.h"
 #include "ProbnikApplication.h"
@@ -62,15 +63,6 @@ std::filesystem::path settingsFile()
     return Settings::filePath(
         qEnvironmentVariableIsSet("XDG_CONFIG_HOME") ? config.constData() : nullptr,
         qEnvironmentVariableIsSet("HOME") ? home.constData() : nullptr);
-}
-
-QFont pixelFont(const QString& family, int pixels, bool bold = false, bool italic = false)
-{
-    QFont font(family);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    font.setItalic(italic);
-    return font;
 }
 
 // A design hint "short|long": the short text pops up, the long one goes to the status bar.
@@ -161,7 +153,7 @@ void TProbnikMain::buildDesign()
     Edit1 = new QLineEdit(Client);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setGeometry(466, 8, 25, 17);
-    Edit1->setFont(pixelFont(QStringLiteral("MS Sans Serif"), 11, true));
+    Edit1->setFont(design::font(QStringLiteral("MS Sans Serif"), 11, true));
     Edit1->setText(QStringLiteral(";"));
     // Only characters the CSV file's code page can store, so every separator is written exactly.
     QString allowed;
@@ -175,7 +167,7 @@ void TProbnikMain::buildDesign()
     RichEdit1 = new QPlainTextEdit(Client);
     RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
     RichEdit1->setGeometry(600, 33, 289, 289);
-    QFont courier = pixelFont(QStringLiteral("Courier New"), 13);
+    QFont courier = design::font(QStringLiteral("Courier New"), 13);
     courier.setStyleHint(QFont::TypeWriter);
     courier.setFixedPitch(true);
     RichEdit1->setFont(courier);
@@ -263,7 +255,7 @@ void TProbnikMain::buildToolBar()
     Button4
         = pushButton("Button4", 196, QStringLiteral("Clr"), QStringLiteral("Usuń wszystkie linie"));
 
-    const QFont labelFont = pixelFont(QStringLiteral("MS Sans Serif"), 13);
+    const QFont labelFont = design::font(QStringLiteral("MS Sans Serif"), 13);
     auto label = [this, &labelFont](const char* name, int left, int width, const QString& text,
                      Qt::Alignment align) {
         auto* l = new QLabel(text, ToolBar1);

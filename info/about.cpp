@@ -1,5 +1,6 @@
 #include "about.h"
 
+#include "Design.h"
 #include "ProbnikApplication.h"
 #include "Version.h"
 
@@ -25,18 +26,6 @@ namespace {
 
 constexpr int ClientWidth = 259;
 constexpr int ClientHeight = 209;
-
-// The box is laid out to the pixel for "MS Sans Serif"; where it is missing, a font of about
-// its width keeps the texts from running into each other.
-QFont sansSerif(int pixels)
-{
-    QFont font;
-    font.setFamilies({ QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-        QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("Arial"),
-        QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica") });
-    font.setPixelSize(pixels);
-    return font;
-}
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int x, int y)
 {
@@ -88,7 +77,7 @@ void TAboutBox::buildDesign()
 {
     setWindowTitle(QStringLiteral("O programie"));
     setFixedSize(ClientWidth, ClientHeight);
-    setFont(sansSerif(11));
+    setFont(design::sansSerif(11));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, palette.color(QPalette::Button));
     palette.setColor(QPalette::WindowText, Qt::black);
@@ -127,7 +116,7 @@ void TAboutBox::buildDesign()
     QString web = QString::fromUtf8(probnik::version::Web);
     web.remove(QRegularExpression(QStringLiteral("^https?://")));
     Label3 = makeLabel(Panel1, "Label3", web, 88, 131);
-    Label3->setFont(sansSerif(12));
+    Label3->setFont(design::sansSerif(12));
     makeLink(Label3);
     // Fixed at 139 wide as designed, but never lower than a line, so that the descenders and
     // the underline show whatever the font.

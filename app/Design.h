@@ -1,0 +1,28 @@
+#pragma once
+
+#include "Color.h"
+
+#include <QFont>
+#include <QString>
+
+#include <string>
+
+class QLabel;
+class QWidget;
+
+// Turns the window designs' fonts, captions and colours into Qt's, the same way in every window.
+namespace design {
+
+// A font by family and size in pixels. The classic Windows families are mapped to free ones of
+// the same widths by the application object.
+QFont font(const QString& family, int pixels, bool bold = false, bool italic = false);
+// The designs' dialog font, "MS Sans Serif".
+QFont sansSerif(int pixels, bool bold = false, bool italic = false);
+// Text made by the core (ASCII digits and signs).
+QString fromStd(const std::string& text);
+// A label that grows with its text.
+void setCaption(QLabel* label, const QString& text);
+// A plain panel filled with one colour.
+void setSwatch(QWidget* panel, probnik::Color colour);
+
+} // namespace design
