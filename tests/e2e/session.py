@@ -17,8 +17,10 @@ import sys
 import tempfile
 import time
 
-PROGRAM = os.path.realpath(sys.argv[1])
-SHOTS = os.path.realpath(sys.argv[2]) if len(sys.argv) > 2 else None
+ARGUMENT_ONLY = "--argument" in sys.argv  # only: "probnik FILE.bmp" shows that picture
+ARGS = [a for a in sys.argv[1:] if a != "--argument"]
+PROGRAM = os.path.realpath(ARGS[0])
+SHOTS = os.path.realpath(ARGS[1]) if len(ARGS) > 1 else None
 
 # The picture: 400 x 400, so the display box shows it 1:1 at client (10, 50).
 QUADRANTS = {  # (left, top) of each 200 x 200 quadrant -> colour
@@ -202,8 +204,12 @@ def main():
     work = tempfile.mkdtemp(prefix="probnik-e2e-")
     session = Session(work)
     try:
-        run(session, work)
-        print("e2e session: open, samples, CSV, area study, demonstration window and settings OK")
+        if ARGUMENT_ONLY:
+            run_with_argument(session, work)
+            print("e2e argument: the picture named on the command line is shown")
+        else:
+            run(session, work)
+            print("e2e session: open, samples, CSV, area study, demonstration window and settings OK")
         return 0
     except Failure as failure:
         shot = os.path.join(tempfile.gettempdir(), "probnik-e2e-session-failure.png")
@@ -215,6 +221,30 @@ def main():
         shutil.rmtree(work, ignore_errors=True)
 
 
+def run_with_argument(s, work):
+    picture = os.path.join(work, "z wiersza poleceń.bmp")
+    write_bmp(picture)
+    s.program = subprocess.Popen([PROGRAM, picture], env=s.env, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+    s.window("Probnik")
+    time.sleep(8)  # the splash (also titled "Probnik") hides itself after seven seconds
+    main_window = s.window("Probnik")
+    s.origin = s.find_origin()
+    shot = s.screen()
+    for px, py in ((50, 50), (250, 50), (50, 250), (250, 250)):
+        seen = s.pixel(shot, s.origin[0] + BOX[0] + px + 1, s.origin[1] + BOX[1] + py + 1)
+        if seen != colour_of(px, py):
+            raise Failure("picture point (%d, %d) shows %s" % (px, py, seen))
+    s.xdotool("windowfocus", "--sync", main_window)
+    s.xdotool("key", "alt+p")
+    time.sleep(0.5)
+    s.xdotool("key", "Up", "Return")
+    try:
+        s.program.wait(10)
+    except subprocess.TimeoutExpired:
+        raise Failure("the program did not end through the menu")
+
+
 def run(s, work):
     picture = os.path.join(work, "pictures", "kwadraty.bmp")
     os.makedirs(os.path.dirname(picture))
@@ -223,8 +253,9 @@ def run(s, work):
     os.makedirs(os.path.dirname(export))
 
     s.program = subprocess.Popen([PROGRAM], env=s.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    s.window("Probnik")
+    time.sleep(8)  # the splash (also titled "Probnik") hides itself after seven seconds
     main_window = s.window("Probnik")
-    time.sleep(8)  # the splash hides itself after seven seconds
 
     # 1. Open through the real dialog, sample known points, save through the real dialog.
     s.xdotool("windowfocus", "--sync", main_window)
