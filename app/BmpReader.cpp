@@ -1,12 +1,15 @@
 #include "BmpReader.h"
+#include "Display.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace probnik {
@@ -18,6 +21,11 @@ const char* const ReadError = "Stream read error";
 
 // Larger pictures are refused before anything is allocated: 2^28 pixels is a 1 GiB raster.
 constexpr std::uint64_t MaxPixels = std::uint64_t(1) << 28;
+// Display-sized decoding keeps only the box in memory, so it takes far larger pictures. The
+// limit keeps every byte count of the pixel data below 2^43, far from overflowing.
+constexpr std::uint64_t MaxDisplayPixels = std::uint64_t(1) << 40;
+// The most bytes of a row read in one go; wider rows are read in several pieces.
+constexpr std::uint64_t MaxChunk = 64 * 1024;
 
 // What pixels that compressed data never sets look like.
 constexpr Color Undefined = Black;
@@ -63,15 +71,17 @@ public:
     // Bytes from the start of the picture to the end of the stream, UnknownSize if unknown.
     std::uint64_t size() const { return m_size; }
 
-    bool read(std::uint8_t* to, std::size_t count)
+    bool read(std::uint8_t* to, std::size_t count) { return readSome(to, count) == count; }
+
+    // Reads up to `count` bytes; fewer only at the end of the stream.
+    std::size_t readSome(std::uint8_t* to, std::size_t count)
     {
-        if (count == 0)
-            return true;
-        if (!m_buffer)
-            return false;
+        if (count == 0 || !m_buffer)
+            return 0;
         const auto got = m_buffer->sgetn(reinterpret_cast<char*>(to), std::streamsize(count));
-        m_position += std::uint64_t(std::max<std::streamsize>(got, 0));
-        return got == std::streamsize(count);
+        const auto bytes = std::size_t(std::max<std::streamsize>(got, 0));
+        m_position += bytes;
+        return bytes;
     }
 
     // The next byte, or -1 at the end.
@@ -105,6 +115,12 @@ public:
             return false;
         m_position += count;
         return true;
+    }
+
+    // Moves forward to `position`, counted like position().
+    bool skipTo(std::uint64_t position)
+    {
+        return position >= m_position && skip(position - m_position);
     }
 
 private:
@@ -149,24 +165,26 @@ struct PixelFormat {
     std::array<Color, 256> palette {};
     Channel redField, greenField, blueField;
 
+    // The pixel whose first bit is bit `bit` of `bytes`, counting from the top bit of the
+    // first byte, as the rows are stored.
+    Color pixelAt(const std::uint8_t* bytes, std::uint64_t bit) const
+    {
+        const std::uint8_t* p = bytes + bit / 8;
+        if (bitCount <= 8) {
+            const unsigned mask = (1u << bitCount) - 1;
+            return palette[*p >> (8 - bitCount - int(bit % 8)) & mask];
+        }
+        std::uint32_t pixel = 0;
+        for (int i = 0; i < bitCount / 8; ++i)
+            pixel |= std::uint32_t(p[i]) << (8 * i);
+        return rgb(int(redField(pixel)), int(greenField(pixel)), int(blueField(pixel)));
+    }
+
     // Turns one stored row into `width` pixels.
     void decodeRow(const std::uint8_t* row, Color* out, int width) const
     {
-        if (bitCount <= 8) {
-            const unsigned mask = (1u << bitCount) - 1;
-            for (int x = 0; x < width; ++x) {
-                const std::size_t bit = std::size_t(x) * std::size_t(bitCount);
-                out[x] = palette[row[bit / 8] >> (8 - bitCount - bit % 8) & mask];
-            }
-            return;
-        }
-        const int bytes = bitCount / 8;
-        for (int x = 0; x < width; ++x, row += bytes) {
-            std::uint32_t pixel = 0;
-            for (int i = 0; i < bytes; ++i)
-                pixel |= std::uint32_t(row[i]) << (8 * i);
-            out[x] = rgb(int(redField(pixel)), int(greenField(pixel)), int(blueField(pixel)));
-        }
+        for (int x = 0; x < width; ++x)
+            out[x] = pixelAt(row, std::uint64_t(x) * std::uint64_t(bitCount));
     }
 };
 
@@ -193,8 +211,9 @@ int pictureRow(const Layout& layout, int fileRow)
 }
 
 // Reads the file header, the bitmap header, the bit-field masks and the palette, leaving the
-// input right after them. Nothing is allocated here that the file could make large.
-Result<Layout> readHeaders(Input& in, PixelFormat& format)
+// input right after them. Pictures of more than `maxPixels` pixels are not valid. Nothing is
+// allocated here that the file could make large.
+Result<Layout> readHeaders(Input& in, PixelFormat& format, std::uint64_t maxPixels)
 {
     std::array<std::uint8_t, 14> fileHeader {};
     const bool fileHeaderRead = in.read(fileHeader.data(), fileHeader.size());
@@ -243,7 +262,9 @@ Result<Layout> readHeaders(Input& in, PixelFormat& format)
 
     layout.topDown = height < 0;
     height = height < 0 ? -height : height;
-    if (width <= 0 || height <= 0 || std::uint64_t(width) * std::uint64_t(height) > MaxPixels)
+    // A top-down height of -2^31 has no positive int.
+    if (width <= 0 || height <= 0 || height > std::numeric_limits<std::int32_t>::max()
+        || std::uint64_t(width) * std::uint64_t(height) > maxPixels)
         return Error { NotValid };
     layout.width = int(width);
     layout.height = int(height);
@@ -280,10 +301,12 @@ Result<Layout> readHeaders(Input& in, PixelFormat& format)
         const std::uint64_t room = (layout.dataOffset - in.position()) / entrySize;
         const std::uint32_t declared = colorsUsed ? colorsUsed : 1u << bits;
         const auto count = std::size_t(std::min<std::uint64_t>(declared, room));
+        // One read for the whole palette: 1 KiB at most.
+        std::array<std::uint8_t, 256 * 4> entries {};
+        if (!in.read(entries.data(), count * entrySize))
+            return Error { ReadError };
         for (std::size_t i = 0; i < count; ++i) {
-            std::array<std::uint8_t, 4> bgr {};
-            if (!in.read(bgr.data(), entrySize))
-                return Error { ReadError };
+            const std::uint8_t* bgr = &entries[i * entrySize];
             format.palette[i] = rgb(bgr[2], bgr[1], bgr[0]);
         }
     }
@@ -369,22 +392,313 @@ void decodeRle(Input& in, const Layout& layout, const PixelFormat& format, RowSi
         nextRow();
 }
 
+// The file must hold the pixel data the header promises: checked before any of it is read
+// or anything is allocated for it.
+bool holdsPixelData(const Input& in, const Layout& layout)
+{
+    // Below 2^43 for pictures of up to 2^40 pixels: no overflow.
+    const std::uint64_t needed = isRle(layout)
+        ? std::uint64_t(layout.dataOffset) + 1
+        : layout.dataOffset + layout.stride * std::uint64_t(layout.height - 1) + layout.rowBytes;
+    return needed <= in.size();
+}
+
+// Nearest-pixel sampling of `size` picture positions by `count` shown ones: shown position i
+// takes picture position i * size / count, as stretching does.
+struct Sampling {
+    std::uint64_t size = 1;
+    std::uint64_t count = 0;
+
+    std::uint64_t source(std::uint64_t i) const { return i * size / count; }
+    // The first shown position whose picture position is `s` or more; count if none.
+    // (floor(i * size / count) >= s exactly when i * size >= s * count.)
+    std::uint64_t firstFrom(std::uint64_t s) const { return (s * count + size - 1) / size; }
+};
+
+// The display box's rows of an uncompressed picture: each picture row shown is read once,
+// in file order, with forward seeks over the rows in between, and only its shown columns are
+// converted. A row wider than MaxChunk bytes is read in pieces around the shown columns.
+Result<Canvas> readShownRows(Input& in, const Layout& layout, const PixelFormat& format,
+    const Sampling& columns, const Sampling& rows)
+{
+    const int shownWidth = int(columns.count);
+    const int shownHeight = int(rows.count);
+    const auto bits = std::uint64_t(format.bitCount);
+    Canvas shown(shownWidth, shownHeight);
+    // The first bit of each shown column within a row.
+    std::vector<std::uint64_t> bitOf(columns.count);
+    for (std::size_t i = 0; i < bitOf.size(); ++i)
+        bitOf[i] = columns.source(i) * bits;
+    // The first byte of shown column i, and the byte just past it.
+    const auto startOf = [&](int i) { return bitOf[std::size_t(i)] / 8; };
+    const auto endOf = [&](int i) { return (bitOf[std::size_t(i)] + bits + 7) / 8; };
+    std::vector<std::uint8_t> chunk;
+    std::uint64_t previousRow = UnknownSize;
+    int previousJ = 0;
+    for (int n = 0; n < shownHeight; ++n) {
+        // Bottom-up files store the last picture row first.
+        const int j = layout.topDown ? n : shownHeight - 1 - n;
+        const std::uint64_t row = rows.source(std::uint64_t(j));
+        Color* out = shown.row(j);
+        if (row == previousRow) { // an enlarged picture shows a row several times
+            std::copy_n(shown.row(previousJ), shownWidth, out);
+            continue;
+        }
+        const std::uint64_t fileRow = layout.topDown ? row : std::uint64_t(layout.height) - 1 - row;
+        const std::uint64_t rowStart = layout.dataOffset + fileRow * layout.stride;
+        for (int i = 0; i < shownWidth;) {
+            const std::uint64_t from = startOf(i);
+            // Columns join the piece while it stays small, and always when they share a byte
+            // with it, so that the pieces never overlap and reads only move forward.
+            int last = i;
+            while (last + 1 < shownWidth
+                && (endOf(last + 1) - from <= MaxChunk || startOf(last + 1) < endOf(last)))
+                ++last;
+            chunk.resize(std::size_t(endOf(last) - from));
+            if (!in.skipTo(rowStart + from) || !in.read(chunk.data(), chunk.size()))
+                return Error { ReadError };
+            for (; i <= last; ++i) {
+                const std::uint64_t bit = bitOf[std::size_t(i)];
+                // An enlarged picture shows a column several times: convert it once.
+                out[i] = i > 0 && bit == bitOf[std::size_t(i) - 1]
+                    ? out[i - 1]
+                    : format.pixelAt(chunk.data(), bit - from * 8);
+            }
+        }
+        previousRow = row;
+        previousJ = j;
+    }
+    return shown;
+}
+
+// Sequential bytes of the input through a buffer, so that the run-length codes are parsed
+// from memory with the input read in large pieces.
+class ByteReader {
+public:
+    explicit ByteReader(Input& in)
+        : m_in(in)
+        , m_buffer(Size)
+    {
+    }
+
+    static constexpr std::size_t Size = 64 * 1024;
+
+    // Makes `count` bytes (at most Size / 2) available from the current one when the input
+    // still has them, and returns how many are available, which is fewer only at its end.
+    std::size_t available(std::size_t count)
+    {
+        if (m_end - m_position >= count || m_atEnd)
+            return m_end - m_position;
+        std::memmove(m_buffer.data(), m_buffer.data() + m_position, m_end - m_position);
+        m_end -= m_position;
+        m_position = 0;
+        while (m_end < count && !m_atEnd) {
+            const std::size_t got = m_in.readSome(m_buffer.data() + m_end, Size - m_end);
+            m_atEnd = got == 0;
+            m_end += got;
+        }
+        return m_end;
+    }
+
+    const std::uint8_t* data() const { return m_buffer.data() + m_position; }
+    void advance(std::size_t count) { m_position += count; }
+
+private:
+    Input& m_in;
+    std::vector<std::uint8_t> m_buffer;
+    std::size_t m_position = 0;
+    std::size_t m_end = 0;
+    bool m_atEnd = false;
+};
+
+// Passes over the runs and literals of a row that is not shown, which move x and change
+// nothing else, up to the next other code. Most rows are not shown, so this loop decides the
+// speed of a large run-length file: each code's place depends on the code before, so the
+// loop is short and has no branch on the kind of code, which would be mispredicted at every
+// other code. Codes near the end of the data, which may be cut short, are left to the
+// careful loop.
+void passRunsAndLiterals(ByteReader& bytes, bool nibbles, std::uint64_t width, std::uint64_t& x)
+{
+    constexpr std::size_t LongestCode = 2 + 256;
+    const unsigned shift = nibbles ? 1 : 0;
+    for (;;) {
+        const std::size_t present = bytes.available(16 * LongestCode);
+        if (present < LongestCode)
+            return;
+        const std::uint8_t* d = bytes.data();
+        const std::size_t last = present - LongestCode; // a code starting here still fits
+        std::size_t at = 0;
+        std::uint64_t pixels = 0;
+        while (at <= last) {
+            const std::size_t count = d[at];
+            const std::size_t value = d[at + 1];
+            if (count == 0 && value <= 2) // end of row or bitmap, or a move
+                break;
+            // All ones for a literal: its indices, padded to whole bytes and an even count.
+            const std::size_t literal = 0 - std::size_t(count == 0);
+            at += 2 + ((value + 1 + 2 * shift) >> shift & ~std::size_t(1) & literal);
+            pixels += count + (value & literal);
+        }
+        bytes.advance(at);
+        // Runs and literals are cut at the row's end; cutting the sum cuts each.
+        x += std::min(pixels, width - x);
+        if (at <= last)
+            return;
+    }
+}
+
+// The display box's rows of a run-length picture, in one pass over the data. The codes mean
+// what they mean to decodeRle, and the result is what stretching its picture gives; but only
+// the shown columns of the shown rows are ever stored, so a small file that declares a huge
+// picture costs no more memory than the box, and time in proportion to the file.
+Canvas decodeShownRle(Input& in, const Layout& layout, const PixelFormat& format,
+    const Sampling& columns, const Sampling& rows)
+{
+    Canvas shown(int(columns.count), int(rows.count), Undefined);
+    if (shown.isEmpty())
+        return shown;
+    const bool nibbles = layout.compression == Rle4;
+    const auto width = std::uint64_t(layout.width);
+    const auto height = std::uint64_t(layout.height);
+    std::vector<Color> row(std::size_t(columns.count), Undefined);
+    ByteReader bytes(in);
+
+    // The picture column of each shown column.
+    std::vector<std::uint64_t> sourceColumn(columns.count);
+    for (std::size_t i = 0; i < sourceColumn.size(); ++i)
+        sourceColumn[i] = columns.source(i);
+    // The file rows shown, in file order, each with the shown rows [jFrom, jTo) it fills.
+    struct ShownRow {
+        std::uint64_t fileRow, jFrom, jTo;
+    };
+    std::vector<ShownRow> shownRows;
+    for (std::uint64_t n = 0; n < rows.count; ++n) {
+        const std::uint64_t j = layout.topDown ? n : rows.count - 1 - n;
+        const std::uint64_t picture = rows.source(j);
+        const std::uint64_t fileRow = layout.topDown ? picture : height - 1 - picture;
+        if (!shownRows.empty() && shownRows.back().fileRow == fileRow)
+            shownRows.back() = { fileRow, std::min(shownRows.back().jFrom, j),
+                std::max(shownRows.back().jTo, j + 1) };
+        else
+            shownRows.push_back({ fileRow, j, j + 1 });
+    }
+    std::size_t nextShown = 0; // the first of shownRows at or after y
+
+    std::uint64_t x = 0;
+    std::uint64_t y = 0; // the row in file order
+    // Shown rows [jFrom, jTo) show file row y; none when they are equal.
+    std::uint64_t jFrom = 0, jTo = 0;
+    // In a shown row: the first shown column whose picture column is x or more.
+    std::size_t column = 0;
+    const auto enterRow = [&](std::uint64_t fileRow, std::uint64_t newX) {
+        y = fileRow;
+        x = newX;
+        while (nextShown < shownRows.size() && shownRows[nextShown].fileRow < y)
+            ++nextShown;
+        const bool isShown = nextShown < shownRows.size() && shownRows[nextShown].fileRow == y;
+        jFrom = isShown ? shownRows[nextShown].jFrom : 0;
+        jTo = isShown ? shownRows[nextShown].jTo : 0;
+        column = isShown ? std::size_t(columns.firstFrom(x)) : 0;
+    };
+    const auto finishRow = [&] {
+        if (jFrom == jTo)
+            return;
+        for (std::uint64_t j = jFrom; j < jTo; ++j)
+            std::copy(row.begin(), row.end(), shown.row(int(j)));
+        std::fill(row.begin(), row.end(), Undefined);
+    };
+    Color* const out = row.data();
+    const std::uint64_t* const source = sourceColumn.data();
+    const std::size_t shownWidth = row.size();
+    // Covers the next `count` pixels, cut at the row's end: moves x past them and `column`
+    // past the shown columns among them, and returns the first of those.
+    const auto cover = [&](std::uint64_t count) {
+        count = std::min(count, width - x);
+        const std::size_t first = column;
+        if (jFrom != jTo)
+            while (column < shownWidth && source[column] < x + count)
+                ++column;
+        x += count;
+        return first;
+    };
+
+    enterRow(0, 0);
+    while (y < height) {
+        if (jFrom == jTo)
+            passRunsAndLiterals(bytes, nibbles, width, x);
+        if (bytes.available(2) < 2)
+            break;
+        const unsigned count = bytes.data()[0];
+        const unsigned value = bytes.data()[1];
+        bytes.advance(2);
+        if (count > 0) { // a run of one index, or of two alternating nibbles
+            const Color even = format.palette[nibbles ? value >> 4 : value];
+            const Color odd = format.palette[nibbles ? value & 15 : value];
+            const std::uint64_t start = x;
+            for (std::size_t i = cover(count); i < column; ++i)
+                out[i] = (source[i] - start) % 2 ? odd : even;
+        } else if (value == 0) { // end of row
+            finishRow();
+            enterRow(y + 1, 0);
+        } else if (value == 1) { // end of bitmap
+            break;
+        } else if (value == 2) { // move right and down
+            if (bytes.available(2) < 2)
+                break;
+            const unsigned right = bytes.data()[0];
+            const unsigned down = bytes.data()[1];
+            bytes.advance(2);
+            if (down > 0)
+                finishRow();
+            enterRow(y + down, std::min(x + right, width));
+        } else { // `value` indices stored literally, padded to an even number of bytes
+            const std::size_t stored = nibbles ? (value + 1) / 2 : value;
+            const std::size_t padded = stored + stored % 2;
+            const std::size_t present = std::min(bytes.available(padded), stored);
+            const std::uint8_t* d = bytes.data();
+            const std::uint64_t pixels
+                = nibbles ? std::min<std::uint64_t>(value, 2 * present) : present;
+            const std::uint64_t start = x;
+            for (std::size_t i = cover(pixels); i < column; ++i) {
+                const std::uint64_t k = source[i] - start;
+                out[i] = format.palette[nibbles ? (k % 2 ? d[k / 2] & 15 : d[k / 2] >> 4) : d[k]];
+            }
+            if (bytes.available(padded) < padded)
+                break;
+            bytes.advance(padded);
+        }
+    }
+    if (y < height)
+        finishRow();
+    return shown;
+}
+
+// Opens `path` for reading bytes, or says why it cannot.
+std::optional<Error> openFile(const std::string& path, std::ifstream& stream)
+{
+    // The path is UTF-8 text; a directory opens as a stream on some systems but is no file.
+    const std::filesystem::path file(std::u8string(path.begin(), path.end()));
+    std::error_code error;
+    if (!std::filesystem::is_directory(file, error))
+        stream.open(file, std::ios::binary);
+    if (!stream.is_open())
+        return Error { "Cannot open file " + path };
+    return std::nullopt;
+}
+
 } // namespace
 
 Result<Canvas> readBmp(std::istream& in)
 {
     Input input(in);
     PixelFormat format;
-    auto header = readHeaders(input, format);
+    auto header = readHeaders(input, format, MaxPixels);
     if (!header)
         return header.error();
     const Layout& layout = header.value();
 
     // The file must hold the data the header promises before the picture is allocated.
-    const std::uint64_t needed = isRle(layout)
-        ? std::uint64_t(layout.dataOffset) + 1
-        : layout.dataOffset + layout.stride * std::uint64_t(layout.height - 1) + layout.rowBytes;
-    if (needed > input.size() || !input.skip(layout.dataOffset - input.position()))
+    if (!holdsPixelData(input, layout) || !input.skipTo(layout.dataOffset))
         return Error { ReadError };
 
     if (!isRle(layout))
@@ -398,15 +712,51 @@ Result<Canvas> readBmp(std::istream& in)
 
 Result<Canvas> readBmpFile(const std::string& path)
 {
-    // The path is UTF-8 text; a directory opens as a stream on some systems but is no file.
-    const std::filesystem::path file(std::u8string(path.begin(), path.end()));
-    std::error_code error;
     std::ifstream stream;
-    if (!std::filesystem::is_directory(file, error))
-        stream.open(file, std::ios::binary);
-    if (!stream.is_open())
-        return Error { "Cannot open file " + path };
+    if (auto error = openFile(path, stream))
+        return *error;
     return readBmp(stream);
+}
+
+Result<DisplayPicture> readBmpForDisplay(std::istream& in)
+{
+    Input input(in);
+    PixelFormat format;
+    auto header = readHeaders(input, format, MaxDisplayPixels);
+    if (!header)
+        return header.error();
+    const Layout& layout = header.value();
+    if (!holdsPixelData(input, layout))
+        return Error { ReadError };
+
+    const Rect box = display::displayBox(layout.width, layout.height);
+    const Sampling columns { std::uint64_t(layout.width), std::uint64_t(std::max(box.width(), 0)) };
+    const Sampling rows { std::uint64_t(layout.height), std::uint64_t(std::max(box.height(), 0)) };
+    DisplayPicture picture { layout.width, layout.height, Canvas() };
+    if (box.isEmpty())
+        return picture;
+    if (isRle(layout)) {
+        if (!input.skipTo(layout.dataOffset))
+            return Error { ReadError };
+        picture.shown = decodeShownRle(input, layout, format, columns, rows);
+        return picture;
+    }
+    auto shown = readShownRows(input, layout, format, columns, rows);
+    if (!shown)
+        return shown.error();
+    picture.shown = std::move(shown).value();
+    return picture;
+}
+
+Result<DisplayPicture> readBmpForDisplay(const std::string& path)
+{
+    std::ifstream stream;
+    // Unbuffered: every read goes straight to the file, so only the bytes asked for are read
+    // (a buffer would read ahead by its size at each seek to a shown row).
+    stream.rdbuf()->pubsetbuf(nullptr, 0);
+    if (auto error = openFile(path, stream))
+        return *error;
+    return readBmpForDisplay(stream);
 }
 
 } // namespace probnik

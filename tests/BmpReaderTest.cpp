@@ -1,4 +1,6 @@
 #include "BmpReader.h"
+#include "BmpFiles.h"
+#include "BmpPathCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,7 @@
 #include <vector>
 
 using namespace probnik;
+using namespace bmptest;
 
 namespace {
 
@@ -35,11 +38,24 @@ Result<Canvas> decode(const std::string& bytes)
     return readBmp(in);
 }
 
+Result<DisplayPicture> decodeForDisplay(const std::string& bytes)
+{
+    std::istringstream in(bytes);
+    return readBmpForDisplay(in);
+}
+
 std::string outcome(const Result<Canvas>& r)
 {
     return r
         ? "picture " + std::to_string(r.value().width()) + "x" + std::to_string(r.value().height())
         : r.error().message;
+}
+
+// The picture's full size, as for the whole picture.
+std::string outcome(const Result<DisplayPicture>& r)
+{
+    return r ? "picture " + std::to_string(r.value().width) + "x" + std::to_string(r.value().height)
+             : r.error().message;
 }
 
 Canvas good(const std::string& name)
@@ -63,72 +79,6 @@ int differences(const Canvas& a, const Canvas& b, Color mask = 0xFFFFFF)
             count += (a.pixel(x, y) & mask) != (b.pixel(x, y) & mask);
     return count;
 }
-
-void put16(std::string& s, std::uint32_t v)
-{
-    s += char(v & 255);
-    s += char(v >> 8 & 255);
-}
-
-void put32(std::string& s, std::uint32_t v)
-{
-    put16(s, v & 0xFFFF);
-    put16(s, v >> 16);
-}
-
-// A bitmap file assembled field by field, so that single fields can be made hostile.
-struct BmpFile {
-    std::uint32_t headerSize = 40;
-    std::int32_t width = 2;
-    std::int32_t height = 2;
-    std::uint16_t planes = 1;
-    std::uint16_t bitCount = 24;
-    std::uint32_t compression = 0;
-    std::uint32_t colorsUsed = 0;
-    std::vector<std::uint32_t> masks; // after a 40-byte header, inside longer ones
-    std::vector<Color> palette;
-    std::vector<std::uint8_t> data = std::vector<std::uint8_t>(16, 0x40);
-    std::optional<std::uint32_t> dataOffset; // default: right after the palette
-
-    std::string bytes() const
-    {
-        std::string h;
-        put32(h, headerSize);
-        if (headerSize == 12) {
-            put16(h, std::uint32_t(width));
-            put16(h, std::uint32_t(height));
-            put16(h, planes);
-            put16(h, bitCount);
-        } else {
-            put32(h, std::uint32_t(width));
-            put32(h, std::uint32_t(height));
-            put16(h, planes);
-            put16(h, bitCount);
-            put32(h, compression);
-            put32(h, std::uint32_t(data.size()));
-            put32(h, 2835);
-            put32(h, 2835);
-            put32(h, colorsUsed);
-            put32(h, 0);
-        }
-        for (std::uint32_t m : masks)
-            put32(h, m);
-        if (headerSize > 40 && headerSize <= 124)
-            h.resize(std::max<std::size_t>(h.size(), headerSize), '\0');
-        for (Color c : palette) {
-            h += char(blue(c));
-            h += char(green(c));
-            h += char(red(c));
-            if (headerSize != 12)
-                h += '\0';
-        }
-        std::string file = "BM";
-        put32(file, std::uint32_t(14 + h.size() + data.size()));
-        put32(file, 0);
-        put32(file, dataOffset.value_or(std::uint32_t(14 + h.size())));
-        return file + h + std::string(data.begin(), data.end());
-    }
-};
 
 // Pictures drawn in letters, top row first: R G B W are red, green, blue and white, '.' black.
 const std::vector<Color> Letters = { rgb(255, 0, 0), rgb(0, 255, 0), rgb(0, 0, 255), White };
@@ -254,14 +204,18 @@ TEST(BmpReader, BadFilesAreRefusedOrDecodedSanely)
               { "badrlebis", picture }, { "badrleter", picture }, { "badwidth", NotValid },
               { "pal8badindex", picture }, { "reallybig", NotValid }, { "rgb16-880", picture },
               { "rletopdown", picture }, { "shortfile", ReadError } };
-    for (const auto& [name, expected] : cases)
+    for (const auto& [name, expected] : cases) {
         EXPECT_EQ(outcome(readBmpFile(Suite + "b/" + name + ".bmp")), expected) << name;
+        EXPECT_EQ(outcome(readBmpForDisplay(Suite + "b/" + name + ".bmp")), expected) << name;
+    }
 }
 
 TEST(BmpReader, FilesThatCannotBeOpened)
 {
-    for (const std::string& path : { Suite + "g/missing.bmp", Suite + "g", std::string() })
+    for (const std::string& path : { Suite + "g/missing.bmp", Suite + "g", std::string() }) {
         EXPECT_EQ(outcome(readBmpFile(path)), "Cannot open file " + path);
+        EXPECT_EQ(outcome(readBmpForDisplay(path)), "Cannot open file " + path);
+    }
 }
 
 TEST(BmpReader, TruncatedFilesAreStreamReadErrors)
@@ -272,9 +226,12 @@ TEST(BmpReader, TruncatedFilesAreStreamReadErrors)
         const std::size_t offset = std::uint8_t(bytes[10]) | std::uint8_t(bytes[11]) << 8;
         for (std::size_t length : { std::size_t(0), std::size_t(1), std::size_t(2), std::size_t(13),
                  std::size_t(14), std::size_t(17), std::size_t(30), offset - 1, offset,
-                 (offset + bytes.size()) / 2, bytes.size() - 400 })
+                 (offset + bytes.size()) / 2, bytes.size() - 400 }) {
             EXPECT_EQ(outcome(decode(bytes.substr(0, length))), ReadError)
                 << name << " cut at " << length;
+            EXPECT_EQ(outcome(decodeForDisplay(bytes.substr(0, length))), ReadError)
+                << name << " cut at " << length;
+        }
     }
 }
 
@@ -307,6 +264,7 @@ TEST(BmpReader, HostileHeaders)
         const char* what;
         std::function<void(BmpFile&)> change;
         std::string expected;
+        std::string forDisplay = {}; // when it differs: only the whole picture has to fit in memory
     } cases[] = {
         { "unchanged", [](BmpFile&) {}, "picture 2x2" },
         { "zero width", [](BmpFile& f) { f.width = 0; }, NotValid },
@@ -314,9 +272,19 @@ TEST(BmpReader, HostileHeaders)
         { "negative width", [](BmpFile& f) { f.width = -2; }, NotValid },
         { "most negative height", [](BmpFile& f) { f.height = INT32_MIN; }, NotValid },
         { "largest sizes", [](BmpFile& f) { f.width = f.height = INT32_MAX; }, NotValid },
-        { "2^32 pixels", [](BmpFile& f) { f.width = f.height = 65536; }, NotValid },
+        { "2^32 pixels", [](BmpFile& f) { f.width = f.height = 65536; }, NotValid, ReadError },
         { "a row beyond 2^28 pixels", [](BmpFile& f) { f.width = 16384, f.height = 16385; },
-            NotValid },
+            NotValid, ReadError },
+        { "2^40 pixels, short file", [](BmpFile& f) { f.width = f.height = 1 << 20; }, NotValid,
+            ReadError },
+        { "a row beyond 2^40 pixels",
+            [](BmpFile& f) { f.width = 1 << 20, f.height = (1 << 20) + 1; }, NotValid },
+        { "2^40 pixels in 4 run-length bytes",
+            [](BmpFile& f) {
+                f.width = f.height = 1 << 20, f.bitCount = 8, f.compression = 1,
+                f.data = { 0, 0, 0, 1 };
+            },
+            NotValid, "picture 1048576x1048576" },
         { "2^28 pixels, short file", [](BmpFile& f) { f.width = f.height = 16384; }, ReadError },
         { "2^28 pixels top-down, short file",
             [](BmpFile& f) { f.width = 16384, f.height = -16384; }, ReadError },
@@ -372,6 +340,9 @@ TEST(BmpReader, HostileHeaders)
         BmpFile file;
         c.change(file);
         EXPECT_EQ(outcome(decode(file.bytes())), c.expected) << c.what;
+        EXPECT_EQ(outcome(decodeForDisplay(file.bytes())),
+            c.forDisplay.empty() ? c.expected : c.forDisplay)
+            << c.what;
     }
 }
 
@@ -510,7 +481,8 @@ TEST(BmpReader, RunLengthCodes)
 // its messages or a picture, never crash or read out of bounds (the sanitizers watch this).
 TEST(BmpReader, DamagedHeadersAndRunsNeverCrash)
 {
-    const auto check = [](const std::string& bytes, const std::string& where) {
+    // Also compared with the display-sized decode, where `compare` says so.
+    const auto check = [](const std::string& bytes, const std::string& where, bool compare) {
         auto r = decode(bytes);
         if (r) {
             const Canvas& c = r.value();
@@ -520,6 +492,9 @@ TEST(BmpReader, DamagedHeadersAndRunsNeverCrash)
             ASSERT_TRUE(r.error().message == NotValid || r.error().message == ReadError)
                 << where << ": " << r.error().message;
         }
+        if (compare) {
+            ASSERT_EQ(check::disagreement(bytes, r, decodeForDisplay(bytes)), "") << where;
+        }
     };
     for (const char* name :
         { "g/pal1", "g/pal4rle", "g/pal8os2", "g/pal8v5", "g/rgb16-565", "g/rgb32bf" }) {
@@ -528,9 +503,11 @@ TEST(BmpReader, DamagedHeadersAndRunsNeverCrash)
             for (char value : { '\x00', '\x01', '\x7F', '\x80', '\xFF' }) {
                 std::string damaged = bytes;
                 damaged[at] = value;
-                check(damaged, std::string(name) + " byte " + std::to_string(at));
+                check(damaged, std::string(name) + " byte " + std::to_string(at), true);
             }
     }
+    // Run-length data damaged throughout; one place in four is compared, to keep the test
+    // quick under the sanitizers (the generated pictures and the fuzzer compare far more).
     for (const char* name : { "g/pal4rle", "g/pal8rle" }) {
         const std::string bytes = fileBytes(Suite + name + ".bmp");
         const std::size_t offset = std::uint8_t(bytes[10]) | std::uint8_t(bytes[11]) << 8;
@@ -538,7 +515,8 @@ TEST(BmpReader, DamagedHeadersAndRunsNeverCrash)
             for (char value : { '\x00', '\x01', '\x02', '\xFF' }) {
                 std::string damaged = bytes;
                 damaged[at] = value;
-                check(damaged, std::string(name) + " byte " + std::to_string(at));
+                check(damaged, std::string(name) + " byte " + std::to_string(at),
+                    (at - offset) % 12 == 0);
             }
     }
 }
