@@ -1,0 +1,86 @@
+// libFuzzer target for the BMP reader: every input is read both ways, the whole picture from
+// memory and the display-sized picture from a file, as the Open command reads it. Besides
+// the sanitizers' findings, a disagreement between the two is a finding.
+#include "BmpPathCheck.h"
+#include "BmpReader.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+// Whole pictures above this are only read display-sized: filling a gigabyte for every input
+// would slow the fuzzing to a crawl without reaching any other code.
+constexpr std::uint64_t WholeLimit = std::uint64_t(1) << 18;
+
+// Where each input is written for the reader to open; removed when the fuzzing ends.
+struct ScratchFile {
+    std::string path = [] {
+        const char* dir = std::getenv("TMPDIR");
+        return std::string(dir && *dir ? dir : "/tmp") + "/probnik-fuzz-" + std::to_string(getpid())
+            + ".bmp";
+    }();
+    ~ScratchFile() { std::remove(path.c_str()); }
+};
+
+const std::string& scratchFile()
+{
+    static const ScratchFile file;
+    return file.path;
+}
+
+// Whether two display-sized reads gave the same, pixels included.
+bool same(const probnik::Result<probnik::DisplayPicture>& a,
+    const probnik::Result<probnik::DisplayPicture>& b)
+{
+    if (!a || !b)
+        return !a && !b && a.error().message == b.error().message;
+    const probnik::Canvas& p = a.value().shown;
+    const probnik::Canvas& q = b.value().shown;
+    if (a.value().width != b.value().width || a.value().height != b.value().height
+        || p.width() != q.width() || p.height() != q.height())
+        return false;
+    for (int y = 0; y < p.height(); ++y)
+        if (!std::equal(p.row(y), p.row(y) + p.width(), q.row(y)))
+            return false;
+    return true;
+}
+
+[[noreturn]] void fail(const std::string& what)
+{
+    std::fprintf(stderr, "readers disagree: %s\n", what.c_str());
+    std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    {
+        std::ofstream out(scratchFile(), std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), std::streamsize(bytes.size()));
+    }
+    const auto shown = probnik::readBmpForDisplay(scratchFile());
+    std::istringstream memory(bytes);
+    if (!same(shown, probnik::readBmpForDisplay(memory)))
+        fail("display-sized from a file and from memory");
+
+    if (probnik::check::declaredPixels(bytes) > WholeLimit) {
+        if (const std::string problem = probnik::check::flaw(shown); !problem.empty())
+            fail(problem);
+        return 0;
+    }
+    std::istringstream whole(bytes);
+    const std::string problem = probnik::check::disagreement(bytes, probnik::readBmp(whole), shown);
+    if (!problem.empty())
+        fail(problem);
+    return 0;
+}
