@@ -358,8 +358,8 @@ void TProbnikMain::FormPaint()
 
 void TProbnikMain::DoBitMap()
 {
-    ImageWidth = Picture.width();
-    ImageHeight = Picture.height();
+    // ImageWidth and ImageHeight are the file's picture size, set when it was read; Picture
+    // itself is only what the box shows.
     DisplayBox = display::displayBox(ImageWidth, ImageHeight);
 }
 
@@ -377,10 +377,14 @@ void TProbnikMain::OpenPicture(const QString& path)
         return;
     InitialDir = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
 
-    Result<Canvas> read = readBmpFile(path.toStdString());
+    // Only what the box shows is decoded: a huge file costs no more than a small one.
+    Result<DisplayPicture> read = readBmpForDisplay(path.toStdString());
     if (!read)
         throw std::runtime_error(read.error().message);
-    Picture = std::move(read).value();
+    DisplayPicture& opened = read.value();
+    Picture = std::move(opened.shown);
+    ImageWidth = opened.width;
+    ImageHeight = opened.height;
 
     Canvas& surface = canvas();
     const int clientRight = surface.width();

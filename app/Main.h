@@ -35,7 +35,9 @@ public:
     QString InitialDir;
     QString Separator;
 
-    // The picture and how it is shown.
+    // The picture and how it is shown. Picture holds the picture as the box shows it, already
+    // scaled to DisplayBox's size (stretching it into the box draws it unchanged); ImageWidth
+    // and ImageHeight are the size of the picture in the file.
     probnik::Canvas Picture;
     int ImageWidth = 0;
     int ImageHeight = 0;

@@ -1,5 +1,6 @@
 // The main window, the splash and the start-up, driven as a user drives them.
 #include "Main.h"
+#include "BmpReader.h"
 #include "Display.h"
 #include "FakeDialogs.h"
 #include "Intro.h"
@@ -106,10 +107,14 @@ TEST_F(MainWindowTest, OpenShowsThePictureAndEnablesTheTools)
 
     const Rect box = window->DisplayBox;
     const Canvas& surface = window->canvas();
-    // ScreenCopy holds the stretched picture without the grid; the surface has the grid.
+    // Picture is the box's part only; ScreenCopy holds the whole picture stretched, without
+    // the grid; the surface has the grid.
+    EXPECT_EQ(window->Picture.width(), box.width());
+    EXPECT_EQ(window->Picture.height(), box.height());
+    const Canvas whole = readBmpFile((Good + QStringLiteral("rgb24.bmp")).toStdString()).value();
     for (const Point p :
         { Point { 11, 51 }, Point { 409, 250 }, Point { 200, 120 }, Point { 333, 222 } }) {
-        const Color shown = window->Picture.pixel(
+        const Color shown = whole.pixel(
             (p.x - box.Left) * 127 / box.width(), (p.y - box.Top) * 64 / box.height());
         EXPECT_EQ(window->ScreenCopy.pixel(p.x, p.y), shown) << p.x << "," << p.y;
         EXPECT_EQ(window->ColourAt(p.x, p.y), shown);
