@@ -142,16 +142,9 @@ void TStatystyka::Calculate()
 void TStatystyka::FormShow()
 {
     Calculate();
-    setCaption(LR, QString::number(MeanR));
-    setCaption(LG, QString::number(MeanG));
-    setCaption(LB, QString::number(MeanB));
-    setSwatch(Panel1, rgb(MeanR, MeanG, MeanB));
-    setCaption(LRS, fromStd(deviationText(StdDevR)));
-    setCaption(LGS, fromStd(deviationText(StdDevG)));
-    setCaption(LBS, fromStd(deviationText(StdDevB)));
-    setCaption(LRO, fromStd(coefficientText(VarCoefR)));
-    setCaption(LGO, fromStd(coefficientText(VarCoefG)));
-    setCaption(LBO, fromStd(coefficientText(VarCoefB)));
+    showStatistics({ { LR, LG, LB }, { LRS, LGS, LBS }, { LRO, LGO, LBO }, Panel1 },
+        { { MeanR, StdDevR, VarCoefR }, { MeanG, StdDevG, VarCoefG },
+            { MeanB, StdDevB, VarCoefB } });
 }
 
 void TStatystyka::BitBtn1Click()

@@ -278,16 +278,9 @@ void TGlobal::BitBtn1Click()
     VarCoefB = study.Stats.B.VarCoef;
     VarCoefG = study.Stats.G.VarCoef;
 
-    setCaption(LR, QString::number(MeanR));
-    setCaption(LG, QString::number(MeanG));
-    setCaption(LB, QString::number(MeanB));
-    setSwatch(Panel1, rgb(MeanR, MeanG, MeanB));
-    setCaption(LRS, fromStd(deviationText(StdDevR)));
-    setCaption(LGS, fromStd(deviationText(StdDevG)));
-    setCaption(LBS, fromStd(deviationText(StdDevB)));
-    setCaption(LRO, fromStd(coefficientText(VarCoefR)));
-    setCaption(LGO, fromStd(coefficientText(VarCoefG)));
-    setCaption(LBO, fromStd(coefficientText(VarCoefB)));
+    showStatistics({ { LR, LG, LB }, { LRS, LGS, LBS }, { LRO, LGO, LBO }, Panel1 },
+        { { MeanR, StdDevR, VarCoefR }, { MeanG, StdDevG, VarCoefG },
+            { MeanB, StdDevB, VarCoefB } });
 }
 
 void TGlobal::OKBtnClick()

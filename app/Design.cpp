@@ -39,4 +39,15 @@ void setSwatch(QWidget* panel, probnik::Color colour)
     panel->setPalette(p);
 }
 
+void showStatistics(const ResultLabels& labels, const probnik::ColourStatistics& stats)
+{
+    const probnik::ChannelStatistics* channels[3] = { &stats.R, &stats.G, &stats.B };
+    for (int i = 0; i < 3; ++i) {
+        setCaption(labels.mean[i], QString::number(channels[i]->Mean));
+        setCaption(labels.deviation[i], fromStd(probnik::deviationText(channels[i]->StdDev)));
+        setCaption(labels.coefficient[i], fromStd(probnik::coefficientText(channels[i]->VarCoef)));
+    }
+    setSwatch(labels.swatch, probnik::rgb(stats.R.Mean, stats.G.Mean, stats.B.Mean));
+}
+
 } // namespace design

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChannelStats.h"
 #include "Color.h"
 
 #include <QFont>
@@ -24,5 +25,16 @@ QString fromStd(const std::string& text);
 void setCaption(QLabel* label, const QString& text);
 // A plain panel filled with one colour.
 void setSwatch(QWidget* panel, probnik::Color colour);
+
+// The results grid that the statistics window and the area study share: the means as plain
+// numbers, the deviations as "%3.3f", the coefficients as "%3.2f %" (red, green, blue in each
+// row), and the swatch of the mean colour.
+struct ResultLabels {
+    QLabel* mean[3];
+    QLabel* deviation[3];
+    QLabel* coefficient[3];
+    QWidget* swatch;
+};
+void showStatistics(const ResultLabels& labels, const probnik::ColourStatistics& stats);
 
 } // namespace design

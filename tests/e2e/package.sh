@@ -65,34 +65,7 @@ for f in /usr/bin/probnik \
     [ -s "$f" ] || fail "the package did not install $f"
 done
 
-# A display of our own, whichever number is free.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n 1 "$work/display")"
-
-export XDG_CONFIG_HOME="$work/config"
-export XDG_RUNTIME_DIR="$work/run"
-mkdir -p "$XDG_CONFIG_HOME"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM
-
-# The colour of one screen pixel as "r,g,b".
-pixel() {
-    local hex
-    hex=$(import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
-        sed -n 's/.*#\([0-9A-Fa-f]\{6\}\).*/\1/p' | tail -n 1)
-    [ -n "$hex" ] && printf '%d,%d,%d' "0x${hex:0:2}" "0x${hex:2:2}" "0x${hex:4:2}"
-}
-wait_for_pixel() { # x y colour seconds
-    local deadline=$((SECONDS + $4))
-    while [ $SECONDS -lt $deadline ]; do
-        [ "$(pixel "$1" "$2")" = "$3" ] && return 0
-        sleep 0.2
-    done
-    return 1
-}
+. "$(dirname "${BASH_SOURCE[0]}")/display.sh"
 
 # The installed program, started from a folder of its own as a menu entry would.
 (cd "$work" && exec /usr/bin/probnik >"$work/probnik.log" 2>&1) &

@@ -119,6 +119,17 @@ class Session:
             time.sleep(0.2)
         raise Failure("window '%s' stays" % title)
 
+    def quit_through_menu(self, main_window):
+        """Plik, then Koniec (its last item), and the program ends."""
+        self.xdotool("windowfocus", "--sync", main_window)
+        self.xdotool("key", "alt+p")
+        time.sleep(0.5)
+        self.xdotool("key", "Up", "Return")
+        try:
+            self.program.wait(10)
+        except subprocess.TimeoutExpired:
+            raise Failure("the program did not end through the menu")
+
     def click(self, x, y, button=1):
         """A click at a client point of the main window."""
         self.xdotool("mousemove", self.origin[0] + x, self.origin[1] + y)
@@ -235,14 +246,7 @@ def run_with_argument(s, work):
         seen = s.pixel(shot, s.origin[0] + BOX[0] + px + 1, s.origin[1] + BOX[1] + py + 1)
         if seen != colour_of(px, py):
             raise Failure("picture point (%d, %d) shows %s" % (px, py, seen))
-    s.xdotool("windowfocus", "--sync", main_window)
-    s.xdotool("key", "alt+p")
-    time.sleep(0.5)
-    s.xdotool("key", "Up", "Return")
-    try:
-        s.program.wait(10)
-    except subprocess.TimeoutExpired:
-        raise Failure("the program did not end through the menu")
+    s.quit_through_menu(main_window)
 
 
 def run(s, work):
@@ -355,14 +359,7 @@ def run(s, work):
     s.save_window("demonstration.png", "Demonstracja koloru")
 
     # 3. Quit through the menu; the settings hold the export folder.
-    s.xdotool("windowfocus", "--sync", main_window)
-    s.xdotool("key", "alt+p")
-    time.sleep(0.5)
-    s.xdotool("key", "Up", "Return")
-    try:
-        s.program.wait(10)
-    except subprocess.TimeoutExpired:
-        raise Failure("the program did not end through the menu")
+    s.quit_through_menu(main_window)
     with open(os.path.join(s.env["XDG_CONFIG_HOME"], "Probnik.ini"), encoding="utf-8") as f:
         ini = f.read()
     expected = "[DEFAULTS]\nInitialDir=%s\nSeparator=;\n" % os.path.dirname(export)
