@@ -1,5 +1,7 @@
 #include "BmpReader.h"
+#include "ByteReader.h"
 #include "Display.h"
+#include "RunLengthCodes.h"
 
 #include <algorithm>
 #include <array>
@@ -31,6 +33,8 @@ constexpr std::uint64_t MaxChunk = 64 * 1024;
 constexpr Color Undefined = Black;
 
 constexpr std::uint64_t UnknownSize = std::numeric_limits<std::uint64_t>::max();
+// Beyond every picture column.
+constexpr std::uint64_t NoColumn = std::numeric_limits<std::uint64_t>::max();
 
 enum Compression : std::uint32_t { Uncompressed = 0, Rle8 = 1, Rle4 = 2, BitFields = 3 };
 
@@ -471,81 +475,73 @@ Result<Canvas> readShownRows(Input& in, const Layout& layout, const PixelFormat&
     return shown;
 }
 
-// Sequential bytes of the input through a buffer, so that the run-length codes are parsed
-// from memory with the input read in large pieces.
-class ByteReader {
+// Passes the runs and literals of rows that are not shown, which move x and change nothing
+// else. The control codes are found a buffer at a time; their places do not depend on what
+// the decoding does with them, so after a shown row the next hidden one goes on from them.
+class HiddenRows {
 public:
-    explicit ByteReader(Input& in)
-        : m_in(in)
-        , m_buffer(Size)
+    // From a code of a hidden row up to the next control code, which is left to the caller;
+    // or up to near the end of the data, where codes may be cut short.
+    void pass(ByteReader& bytes, bool nibbles, std::uint64_t width, std::uint64_t& x)
     {
-    }
-
-    static constexpr std::size_t Size = 64 * 1024;
-
-    // Makes `count` bytes (at most Size / 2) available from the current one when the input
-    // still has them, and returns how many are available, which is fewer only at its end.
-    std::size_t available(std::size_t count)
-    {
-        if (m_end - m_position >= count || m_atEnd)
-            return m_end - m_position;
-        std::memmove(m_buffer.data(), m_buffer.data() + m_position, m_end - m_position);
-        m_end -= m_position;
-        m_position = 0;
-        while (m_end < count && !m_atEnd) {
-            const std::size_t got = m_in.readSome(m_buffer.data() + m_end, Size - m_end);
-            m_atEnd = got == 0;
-            m_end += got;
+        constexpr std::size_t LongestCode = RunLengthCodes::LongestCode;
+        for (;;) {
+            const std::uint64_t here = bytes.offset();
+            if (!find(here)) {
+                const std::size_t present = bytes.available(2 * LongestCode);
+                if (present < LongestCode)
+                    return;
+                m_codes.clear();
+                m_walked = m_walker.walk(bytes.data(), present - LongestCode, nibbles, m_codes);
+                m_start = here;
+                m_next = 0;
+            }
+            const std::uint64_t pixelsHere = m_next > 0 ? m_codes[m_next - 1].pixelsBefore : 0;
+            const bool control = m_next < m_codes.size();
+            const std::uint64_t to = control ? m_codes[m_next].position : m_walked.position;
+            const std::uint64_t pixels
+                = (control ? m_codes[m_next].pixelsBefore : m_walked.pixels) - pixelsHere;
+            // Runs and literals are cut at the row's end; cutting the sum cuts each.
+            x += std::min(pixels, width - x);
+            bytes.advance(std::size_t(m_start + to - here));
+            if (control) {
+                ++m_next;
+                return;
+            }
         }
-        return m_end;
     }
-
-    const std::uint8_t* data() const { return m_buffer.data() + m_position; }
-    void advance(std::size_t count) { m_position += count; }
 
 private:
-    Input& m_in;
-    std::vector<std::uint8_t> m_buffer;
-    std::size_t m_position = 0;
-    std::size_t m_end = 0;
-    bool m_atEnd = false;
-};
+    RunLengthCodes m_walker;
+    std::vector<RunLengthCodes::ControlCode> m_codes; // placed from m_start
+    RunLengthCodes::Walked m_walked { 0, 0 };
+    std::uint64_t m_start = 0;
+    // The first of m_codes after the place the last pass left.
+    std::size_t m_next = 0;
 
-// Passes over the runs and literals of a row that is not shown, which move x and change
-// nothing else, up to the next other code. Most rows are not shown, so this loop decides the
-// speed of a large run-length file: each code's place depends on the code before, so the
-// loop is short and has no branch on the kind of code, which would be mispredicted at every
-// other code. Codes near the end of the data, which may be cut short, are left to the
-// careful loop.
-void passRunsAndLiterals(ByteReader& bytes, bool nibbles, std::uint64_t width, std::uint64_t& x)
-{
-    constexpr std::size_t LongestCode = 2 + 256;
-    const unsigned shift = nibbles ? 1 : 0;
-    for (;;) {
-        const std::size_t present = bytes.available(16 * LongestCode);
-        if (present < LongestCode)
-            return;
-        const std::uint8_t* d = bytes.data();
-        const std::size_t last = present - LongestCode; // a code starting here still fits
-        std::size_t at = 0;
-        std::uint64_t pixels = 0;
-        while (at <= last) {
-            const std::size_t count = d[at];
-            const std::size_t value = d[at + 1];
-            if (count == 0 && value <= 2) // end of row or bitmap, or a move
-                break;
-            // All ones for a literal: its indices, padded to whole bytes and an even count.
-            const std::size_t literal = 0 - std::size_t(count == 0);
-            at += 2 + ((value + 1 + 2 * shift) >> shift & ~std::size_t(1) & literal);
-            pixels += count + (value & literal);
+    // Whether `here` is where the last walk started or one of its control codes ends, so
+    // that the codes after it are known; sets m_next to the first of them.
+    bool find(std::uint64_t here)
+    {
+        if (m_codes.empty() && m_walked.position == 0)
+            return false; // nothing walked yet
+        if (here == m_start) {
+            m_next = 0;
+            return true;
         }
-        bytes.advance(at);
-        // Runs and literals are cut at the row's end; cutting the sum cuts each.
-        x += std::min(pixels, width - x);
-        if (at <= last)
-            return;
+        if (here < m_start || here >= m_start + m_walked.position)
+            return false;
+        const std::size_t place = std::size_t(here - m_start);
+        if (m_next > 0 && m_codes[m_next - 1].end() == place)
+            return true;
+        const auto after = std::upper_bound(m_codes.begin(), m_codes.end(), place,
+            [](std::size_t p, const RunLengthCodes::ControlCode& c) { return p <= c.position; });
+        if (after == m_codes.begin() || std::prev(after)->end() != place)
+            return false;
+        m_next = std::size_t(after - m_codes.begin());
+        return true;
     }
-}
+};
 
 // The display box's rows of a run-length picture, in one pass over the data. The codes mean
 // what they mean to decodeRle, and the result is what stretching its picture gives; but only
@@ -561,11 +557,17 @@ Canvas decodeShownRle(Input& in, const Layout& layout, const PixelFormat& format
     const auto width = std::uint64_t(layout.width);
     const auto height = std::uint64_t(layout.height);
     std::vector<Color> row(std::size_t(columns.count), Undefined);
-    ByteReader bytes(in);
+    // Large files are read ahead, while the codes already read are walked.
+    constexpr std::uint64_t Large = 1 << 20;
+    const bool large = in.size() != UnknownSize && in.size() - in.position() > Large;
+    ByteReader bytes(
+        [&in](std::uint8_t* to, std::size_t count) { return in.readSome(to, count); }, large);
+    HiddenRows hidden;
 
-    // The picture column of each shown column.
-    std::vector<std::uint64_t> sourceColumn(columns.count);
-    for (std::size_t i = 0; i < sourceColumn.size(); ++i)
+    // The picture column of each shown column, then one past any picture column, so that
+    // a loop over the shown columns of some pixels needs no other end.
+    std::vector<std::uint64_t> sourceColumn(columns.count + 1, NoColumn);
+    for (std::size_t i = 0; i < columns.count; ++i)
         sourceColumn[i] = columns.source(i);
     // The file rows shown, in file order, each with the shown rows [jFrom, jTo) it fills.
     struct ShownRow {
@@ -588,7 +590,7 @@ Canvas decodeShownRle(Input& in, const Layout& layout, const PixelFormat& format
     std::uint64_t y = 0; // the row in file order
     // Shown rows [jFrom, jTo) show file row y; none when they are equal.
     std::uint64_t jFrom = 0, jTo = 0;
-    // In a shown row: the first shown column whose picture column is x or more.
+    // The first shown column whose picture column is x or more; none in a row not shown.
     std::size_t column = 0;
     const auto enterRow = [&](std::uint64_t fileRow, std::uint64_t newX) {
         y = fileRow;
@@ -598,7 +600,7 @@ Canvas decodeShownRle(Input& in, const Layout& layout, const PixelFormat& format
         const bool isShown = nextShown < shownRows.size() && shownRows[nextShown].fileRow == y;
         jFrom = isShown ? shownRows[nextShown].jFrom : 0;
         jTo = isShown ? shownRows[nextShown].jTo : 0;
-        column = isShown ? std::size_t(columns.firstFrom(x)) : 0;
+        column = isShown ? std::size_t(columns.firstFrom(x)) : std::size_t(columns.count);
     };
     const auto finishRow = [&] {
         if (jFrom == jTo)
@@ -609,23 +611,13 @@ Canvas decodeShownRle(Input& in, const Layout& layout, const PixelFormat& format
     };
     Color* const out = row.data();
     const std::uint64_t* const source = sourceColumn.data();
-    const std::size_t shownWidth = row.size();
-    // Covers the next `count` pixels, cut at the row's end: moves x past them and `column`
-    // past the shown columns among them, and returns the first of those.
-    const auto cover = [&](std::uint64_t count) {
-        count = std::min(count, width - x);
-        const std::size_t first = column;
-        if (jFrom != jTo)
-            while (column < shownWidth && source[column] < x + count)
-                ++column;
-        x += count;
-        return first;
-    };
+    // Where the next `count` pixels end, cut at the row's end.
+    const auto endOf = [&](std::uint64_t count) { return x + std::min(count, width - x); };
 
     enterRow(0, 0);
     while (y < height) {
         if (jFrom == jTo)
-            passRunsAndLiterals(bytes, nibbles, width, x);
+            hidden.pass(bytes, nibbles, width, x);
         if (bytes.available(2) < 2)
             break;
         const unsigned count = bytes.data()[0];
@@ -634,9 +626,14 @@ Canvas decodeShownRle(Input& in, const Layout& layout, const PixelFormat& format
         if (count > 0) { // a run of one index, or of two alternating nibbles
             const Color even = format.palette[nibbles ? value >> 4 : value];
             const Color odd = format.palette[nibbles ? value & 15 : value];
-            const std::uint64_t start = x;
-            for (std::size_t i = cover(count); i < column; ++i)
-                out[i] = (source[i] - start) % 2 ? odd : even;
+            const std::uint64_t end = endOf(count);
+            if (nibbles)
+                for (; source[column] < end; ++column)
+                    out[column] = (source[column] - x) % 2 ? odd : even;
+            else
+                for (; source[column] < end; ++column)
+                    out[column] = even;
+            x = end;
         } else if (value == 0) { // end of row
             finishRow();
             enterRow(y + 1, 0);
@@ -658,11 +655,13 @@ Canvas decodeShownRle(Input& in, const Layout& layout, const PixelFormat& format
             const std::uint8_t* d = bytes.data();
             const std::uint64_t pixels
                 = nibbles ? std::min<std::uint64_t>(value, 2 * present) : present;
-            const std::uint64_t start = x;
-            for (std::size_t i = cover(pixels); i < column; ++i) {
-                const std::uint64_t k = source[i] - start;
-                out[i] = format.palette[nibbles ? (k % 2 ? d[k / 2] & 15 : d[k / 2] >> 4) : d[k]];
+            const std::uint64_t end = endOf(pixels);
+            for (; source[column] < end; ++column) {
+                const std::uint64_t k = source[column] - x;
+                out[column]
+                    = format.palette[nibbles ? (k % 2 ? d[k / 2] & 15 : d[k / 2] >> 4) : d[k]];
             }
+            x = end;
             if (bytes.available(padded) < padded)
                 break;
             bytes.advance(padded);
