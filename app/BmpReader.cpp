@@ -7,7 +7,6 @@
 #include <array>
 #include <bit>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -523,8 +522,8 @@ private:
     // that the codes after it are known; sets m_next to the first of them.
     bool find(std::uint64_t here)
     {
-        if (m_codes.empty() && m_walked.position == 0)
-            return false; // nothing walked yet
+        if (m_walked.position == 0)
+            return false; // nothing walked yet: every walk moves
         if (here == m_start) {
             m_next = 0;
             return true;
