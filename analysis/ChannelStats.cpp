@@ -1,4 +1,4 @@
-#include "ChannelStats.h"
+#include "analysis/ChannelStats.h"
 
 #include <algorithm>
 #include <charconv>

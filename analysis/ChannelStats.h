@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Canvas.h"
-#include "Color.h"
-#include "Geometry.h"
-#include "SampleStore.h"
+#include "common/Color.h"
+#include "common/Geometry.h"
+#include "picture/Canvas.h"
+#include "sampling/SampleStore.h"
 
 #include <cstdint>
 #include <optional>

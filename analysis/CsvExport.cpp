@@ -1,4 +1,4 @@
-#include "CsvExport.h"
+#include "analysis/CsvExport.h"
 
 #include <cerrno>
 #include <charconv>

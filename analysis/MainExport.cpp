@@ -1,10 +1,10 @@
 // The main window's CSV export of the sample list and its statistics.
-#include "Main.h"
+#include "app/Main.h"
 
-#include "CsvExport.h"
-#include "ProbnikApplication.h"
-#include "Stat.h"
-#include "Warn.h"
+#include "analysis/CsvExport.h"
+#include "analysis/Stat.h"
+#include "analysis/Warn.h"
+#include "app/ProbnikApplication.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
-#include "Stat.h"
+#include "analysis/Stat.h"
 
-#include "ChannelStats.h"
-#include "Design.h"
-#include "Main.h"
-#include "Pokaz.h"
-#include "Total.h"
+#include "analysis/ChannelStats.h"
+#include "analysis/Total.h"
+#include "app/Design.h"
+#include "app/Main.h"
+#include "demo/Pokaz.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -1,11 +1,11 @@
-#include "Total.h"
+#include "analysis/Total.h"
 
-#include "ChannelStats.h"
-#include "Design.h"
-#include "Main.h"
-#include "Pokaz.h"
-#include "ProbnikApplication.h"
-#include "Surface.h"
+#include "analysis/ChannelStats.h"
+#include "app/Design.h"
+#include "app/Main.h"
+#include "app/ProbnikApplication.h"
+#include "app/Surface.h"
+#include "demo/Pokaz.h"
 
 #include <QFrame>
 #include <QKeyEvent>

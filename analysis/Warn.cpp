@@ -1,4 +1,4 @@
-#include "Warn.h"
+#include "analysis/Warn.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "Design.h"
+#include "app/Design.h"
 
 #include <QLabel>
 #include <QPalette>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ChannelStats.h"
-#include "Color.h"
+#include "analysis/ChannelStats.h"
+#include "common/Color.h"
 
 #include <QFont>
 #include <QString>

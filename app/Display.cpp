@@ -1,4 +1,4 @@
-#include "Display.h"
+#include "app/Display.h"
 
 #include <cstdint>
 #include <limits>
@@ -27,13 +27,8 @@ Rect displayBox(int imageWidth, int imageHeight)
 {
     if (imageWidth <= 0 || imageHeight <= 0)
         return {};
-    // 64 bits so that the multiplication can come first for any picture size.
-    const i64 w = imageWidth;
-    const i64 h = imageHeight;
-    if (w < h)
-        return { BoxOrigin.x, BoxOrigin.y, int(BoxSide * w / h) + BoxOrigin.x,
-            BoxOrigin.y + BoxSide };
-    return { BoxOrigin.x, BoxOrigin.y, BoxOrigin.x + BoxSide, int(BoxSide * h / w) + BoxOrigin.y };
+    const Size shown = fitInBox(imageWidth, imageHeight, BoxSide);
+    return { BoxOrigin.x, BoxOrigin.y, BoxOrigin.x + shown.width, BoxOrigin.y + shown.height };
 }
 
 void drawGrid(Canvas& surface, Rect box)

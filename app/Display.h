@@ -1,8 +1,9 @@
 #pragma once
 
-#include "Canvas.h"
-#include "Color.h"
-#include "Geometry.h"
+#include "common/Color.h"
+#include "common/Geometry.h"
+#include "picture/Canvas.h"
+#include "picture/Picture.h"
 
 namespace probnik::display {
 

@@ -1,7 +1,7 @@
-#include "Intro.h"
+#include "app/Intro.h"
 
-#include "Main.h"
-#include "Version.h"
+#include "app/Main.h"
+#include "resources/Version.h"
 
 #include <QLabel>
 #include <QScreen>

@@ -1,15 +1,15 @@
-#include "Main.h"
+#include "app/Main.h"
 
-#include "BmpReader.h"
-#include "CsvExport.h"
-#include "Design.h"
-#include "Display.h"
-#include "Pokaz.h"
-#include "ProbnikApplication.h"
-#include "Settings.h"
-#include "Stat.h"
-#include "Surface.h"
-#include "about.h"
+#include "analysis/CsvExport.h"
+#include "analysis/Stat.h"
+#include "app/Design.h"
+#include "app/Display.h"
+#include "app/ProbnikApplication.h"
+#include "app/Settings.h"
+#include "app/Surface.h"
+#include "demo/Pokaz.h"
+#include "info/about.h"
+#include "picture/Picture.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -378,7 +378,7 @@ void TProbnikMain::OpenPicture(const QString& path)
     InitialDir = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
 
     // Only what the box shows is decoded: a huge file costs no more than a small one.
-    Result<DisplayPicture> read = readBmpForDisplay(path.toStdString());
+    Result<DisplayPicture> read = readPictureForDisplay(path.toStdString(), display::BoxSide);
     if (!read)
         throw std::runtime_error(read.error().message);
     DisplayPicture& opened = read.value();

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Canvas.h"
-#include "Geometry.h"
-#include "Kwadrat.h"
-#include "SampleStore.h"
+#include "common/Geometry.h"
+#include "picture/Canvas.h"
+#include "sampling/Kwadrat.h"
+#include "sampling/SampleStore.h"
 
 #include <QLockFile>
 #include <QMainWindow>

@@ -1,6 +1,6 @@
-#include "ProbnikApplication.h"
+#include "app/ProbnikApplication.h"
 
-#include "Version.h"
+#include "resources/Version.h"
 
 #include <QFont>
 #include <QIcon>

@@ -1,6 +1,6 @@
-#include "Settings.h"
+#include "app/Settings.h"
 
-#include "ProfileIni.h"
+#include "app/ProfileIni.h"
 
 namespace probnik {
 

@@ -1,13 +1,13 @@
-#include "Startup.h"
+#include "app/Startup.h"
 
-#include "Intro.h"
-#include "Main.h"
-#include "Pokaz.h"
-#include "ProbnikApplication.h"
-#include "Stat.h"
-#include "Total.h"
-#include "Warn.h"
-#include "about.h"
+#include "analysis/Stat.h"
+#include "analysis/Total.h"
+#include "analysis/Warn.h"
+#include "app/Intro.h"
+#include "app/Main.h"
+#include "app/ProbnikApplication.h"
+#include "demo/Pokaz.h"
+#include "info/about.h"
 
 #include <QTimer>
 

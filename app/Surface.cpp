@@ -1,4 +1,4 @@
-#include "Surface.h"
+#include "app/Surface.h"
 
 #include <QImage>
 #include <QMouseEvent>

@@ -3,8 +3,8 @@
 // Prints the time per study and the ratio to the peer.
 // Run:
 //   cmake --preset bench && cmake --build --preset bench && build/bench/bench/probnik_area_bench
-#include "ChannelStats.h"
-#include "Display.h"
+#include "analysis/ChannelStats.h"
+#include "app/Display.h"
 
 #include <benchmark/benchmark.h>
 

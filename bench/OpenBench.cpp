@@ -8,8 +8,8 @@
 // Run:
 //   cmake --preset bench && cmake --build --preset bench && build/bench/bench/probnik_bench
 // The files are made once in $PROBNIK_BENCH_DIR (default: the temporary folder).
-#include "BmpReader.h"
-#include "Display.h"
+#include "app/Display.h"
+#include "picture/BmpReader.h"
 
 #include <QImage>
 #include <QImageReader>
@@ -235,7 +235,7 @@ void evict(const std::string& path)
 // Our open-and-display path, as the Open command runs it.
 bool openOurs(const std::string& path, Canvas& surface)
 {
-    auto r = probnik::readBmpForDisplay(path);
+    auto r = probnik::readBmpForDisplay(path, 400);
     if (!r)
         return false;
     const Rect box = probnik::display::displayBox(r.value().width, r.value().height);

@@ -1,4 +1,4 @@
-#include "Pokaz.h"
+#include "demo/Pokaz.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

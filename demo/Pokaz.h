@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Geometry.h"
-#include "Texture.h"
+#include "common/Geometry.h"
+#include "demo/Texture.h"
 
 #include <QWidget>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Color.h"
-#include "Geometry.h"
+#include "common/Color.h"
+#include "common/Geometry.h"
 
 #include <string_view>
 #include <vector>

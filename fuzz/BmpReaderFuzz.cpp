@@ -1,8 +1,8 @@
 // libFuzzer target for the BMP reader: every input is read both ways, the whole picture from
 // memory and the display-sized picture from a file, as the Open command reads it. Besides
 // the sanitizers' findings, a disagreement between the two is a finding.
-#include "BmpPathCheck.h"
-#include "BmpReader.h"
+#include "picture/BmpReader.h"
+#include "testing/BmpPathCheck.h"
 
 #include <unistd.h>
 
@@ -68,9 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::ofstream out(scratchFile(), std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), std::streamsize(bytes.size()));
     }
-    const auto shown = probnik::readBmpForDisplay(scratchFile());
+    const auto shown = probnik::readBmpForDisplay(scratchFile(), 400);
     std::istringstream memory(bytes);
-    if (!same(shown, probnik::readBmpForDisplay(memory)))
+    if (!same(shown, probnik::readBmpForDisplay(memory, 400)))
         fail("display-sized from a file and from memory");
 
     if (probnik::check::declaredPixels(bytes) > WholeLimit) {

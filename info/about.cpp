@@ -1,8 +1,8 @@
-#include "about.h"
+#include "info/about.h"
 
-#include "Design.h"
-#include "ProbnikApplication.h"
-#include "Version.h"
+#include "app/Design.h"
+#include "app/ProbnikApplication.h"
+#include "resources/Version.h"
 
 #include <QApplication>
 #include <QDir>

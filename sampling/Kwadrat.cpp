@@ -1,4 +1,4 @@
-#include "Kwadrat.h"
+#include "sampling/Kwadrat.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Canvas.h"
-#include "Color.h"
-#include "Geometry.h"
+#include "common/Color.h"
+#include "common/Geometry.h"
+#include "picture/Canvas.h"
 
 namespace probnik {
 

@@ -1,9 +1,9 @@
 // The main window's cursor readout and area mode: a dragged marker square, then the area study.
-#include "Main.h"
+#include "app/Main.h"
 
-#include "ProbnikApplication.h"
-#include "Surface.h"
-#include "Total.h"
+#include "analysis/Total.h"
+#include "app/ProbnikApplication.h"
+#include "app/Surface.h"
 
 #include <QLabel>
 #include <QToolButton>

@@ -1,8 +1,8 @@
 // The main window's sample list and its mouse handling on the surface.
-#include "Main.h"
+#include "app/Main.h"
 
-#include "Display.h"
-#include "Surface.h"
+#include "app/Display.h"
+#include "app/Surface.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

@@ -1,15 +1,15 @@
 // The about box, the help menu, the end of the program and the manual that the build renders.
-#include "about.h"
-#include "FakeDialogs.h"
-#include "Main.h"
-#include "MainWindowFixture.h"
-#include "Pokaz.h"
-#include "ProbnikApplication.h"
-#include "Startup.h"
-#include "Stat.h"
-#include "Total.h"
-#include "Version.h"
-#include "Warn.h"
+#include "info/about.h"
+#include "analysis/Stat.h"
+#include "analysis/Total.h"
+#include "analysis/Warn.h"
+#include "app/Main.h"
+#include "app/ProbnikApplication.h"
+#include "app/Startup.h"
+#include "demo/Pokaz.h"
+#include "resources/Version.h"
+#include "tests/FakeDialogs.h"
+#include "tests/MainWindowFixture.h"
 
 #include <QDir>
 #include <QFile>

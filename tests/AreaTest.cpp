@@ -1,8 +1,8 @@
 // The cursor readout and area mode of the main window, driven with the mouse.
-#include "MainWindowFixture.h"
+#include "tests/MainWindowFixture.h"
 
-#include "Surface.h"
-#include "Total.h"
+#include "analysis/Total.h"
+#include "app/Surface.h"
 
 #include <QLabel>
 #include <QMouseEvent>

@@ -1,8 +1,8 @@
 // Display-sized decoding against the whole picture stretched into the display box.
-#include "BmpFiles.h"
-#include "BmpPathCheck.h"
-#include "BmpReader.h"
-#include "Display.h"
+#include "app/Display.h"
+#include "picture/BmpReader.h"
+#include "testing/BmpFiles.h"
+#include "testing/BmpPathCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -97,7 +97,7 @@ TEST(DisplayPicture, SuiteFilesShowWhatTheWholePictureShows)
     for (const char* name : names) {
         const std::string path = Suite + name + ".bmp";
         const auto whole = readBmpFile(path);
-        const auto reduced = readBmpForDisplay(path);
+        const auto reduced = readBmpForDisplay(path, 400);
         ASSERT_TRUE(whole && reduced) << name;
         const Rect box = display::displayBox(whole.value().width(), whole.value().height());
         const Canvas expected = screen(box, whole.value());
@@ -183,10 +183,10 @@ TEST(DisplayPicture, GeneratedPicturesShowWhatTheWholePictureShows)
         ASSERT_TRUE(whole) << whole.error().message;
 
         const TempFile file(bytes);
-        EXPECT_EQ(check::disagreement(bytes, whole, readBmpForDisplay(file.path())), "");
+        EXPECT_EQ(check::disagreement(bytes, whole, readBmpForDisplay(file.path(), 400)), "");
         ForwardOnly forwardOnly(bytes);
         std::istream pipe(&forwardOnly);
-        EXPECT_EQ(check::disagreement(bytes, whole, readBmpForDisplay(pipe)), "");
+        EXPECT_EQ(check::disagreement(bytes, whole, readBmpForDisplay(pipe, 400)), "");
     }
 }
 
@@ -209,7 +209,7 @@ TEST(DisplayPicture, ReadsOnlyTheRowsShown)
         const std::string bytes = generate(c.file, random);
         CountingBuffer counter(bytes);
         std::istream in(&counter);
-        const auto r = readBmpForDisplay(in);
+        const auto r = readBmpForDisplay(in, 400);
         ASSERT_TRUE(r) << c.file.what << ": " << r.error().message;
         const std::uint64_t rowBytes
             = (std::uint64_t(c.file.width) * std::uint64_t(c.file.bitCount) + 7) / 8;
@@ -254,7 +254,7 @@ TEST(DisplayPicture, HugeRunLengthPictureFromATinyFile)
         const std::string bytes = file.bytes();
         ASSERT_LT(bytes.size(), 20000u);
         std::istringstream in(bytes);
-        const auto r = readBmpForDisplay(in);
+        const auto r = readBmpForDisplay(in, 400);
         ASSERT_TRUE(r) << r.error().message;
         const DisplayPicture& p = r.value();
         EXPECT_EQ(p.width, 1 << 20);
@@ -279,7 +279,7 @@ TEST(DisplayPicture, FuzzRegressions)
         const std::string path = entry.path().string();
         const std::string bytes = fileBytes(path);
         EXPECT_EQ(check::disagreement(bytes), "") << path;
-        EXPECT_EQ(check::disagreement(bytes, readBmpFile(path), readBmpForDisplay(path)), "")
+        EXPECT_EQ(check::disagreement(bytes, readBmpFile(path), readBmpForDisplay(path, 400)), "")
             << path;
         ++count;
     }

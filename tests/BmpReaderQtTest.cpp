@@ -1,4 +1,4 @@
-#include "BmpReader.h"
+#include "picture/BmpReader.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -1,6 +1,6 @@
-#include "BmpReader.h"
-#include "BmpFiles.h"
-#include "BmpPathCheck.h"
+#include "picture/BmpReader.h"
+#include "testing/BmpFiles.h"
+#include "testing/BmpPathCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +41,7 @@ Result<Canvas> decode(const std::string& bytes)
 Result<DisplayPicture> decodeForDisplay(const std::string& bytes)
 {
     std::istringstream in(bytes);
-    return readBmpForDisplay(in);
+    return readBmpForDisplay(in, 400);
 }
 
 std::string outcome(const Result<Canvas>& r)
@@ -206,7 +206,7 @@ TEST(BmpReader, BadFilesAreRefusedOrDecodedSanely)
               { "rletopdown", picture }, { "shortfile", ReadError } };
     for (const auto& [name, expected] : cases) {
         EXPECT_EQ(outcome(readBmpFile(Suite + "b/" + name + ".bmp")), expected) << name;
-        EXPECT_EQ(outcome(readBmpForDisplay(Suite + "b/" + name + ".bmp")), expected) << name;
+        EXPECT_EQ(outcome(readBmpForDisplay(Suite + "b/" + name + ".bmp", 400)), expected) << name;
     }
 }
 
@@ -214,7 +214,7 @@ TEST(BmpReader, FilesThatCannotBeOpened)
 {
     for (const std::string& path : { Suite + "g/missing.bmp", Suite + "g", std::string() }) {
         EXPECT_EQ(outcome(readBmpFile(path)), "Cannot open file " + path);
-        EXPECT_EQ(outcome(readBmpForDisplay(path)), "Cannot open file " + path);
+        EXPECT_EQ(outcome(readBmpForDisplay(path, 400)), "Cannot open file " + path);
     }
 }
 

@@ -1,4 +1,4 @@
-#include "ChannelStats.h"
+#include "analysis/ChannelStats.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "CsvExport.h"
-#include "SampleStore.h"
+#include "analysis/CsvExport.h"
+#include "sampling/SampleStore.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "Display.h"
+#include "app/Display.h"
 
 #include <gtest/gtest.h>
 

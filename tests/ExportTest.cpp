@@ -1,9 +1,9 @@
 // The CSV export from the main window: dialogs, the file's bytes, and what stays unchanged.
-#include "MainWindowFixture.h"
+#include "tests/MainWindowFixture.h"
 
-#include "Stat.h"
-#include "Surface.h"
-#include "Warn.h"
+#include "analysis/Stat.h"
+#include "analysis/Warn.h"
+#include "app/Surface.h"
 
 #include <QDir>
 #include <QFile>

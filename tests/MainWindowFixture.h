@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FakeDialogs.h"
-#include "Main.h"
-#include "ProbnikApplication.h"
+#include "app/Main.h"
+#include "app/ProbnikApplication.h"
+#include "tests/FakeDialogs.h"
 
 #include <QFile>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 // The colour demonstration window, driven as a user and the other windows drive it.
-#include "Pokaz.h"
-#include "Texture.h"
+#include "demo/Pokaz.h"
+#include "demo/Texture.h"
 
 #include <QGroupBox>
 #include <QImage>

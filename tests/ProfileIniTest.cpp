@@ -1,4 +1,4 @@
-#include "ProfileIni.h"
+#include "app/ProfileIni.h"
 
 #include <gtest/gtest.h>
 

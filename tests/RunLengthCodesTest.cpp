@@ -1,5 +1,5 @@
-#include "RunLengthCodes.h"
-#include "ByteReader.h"
+#include "picture/RunLengthCodes.h"
+#include "picture/ByteReader.h"
 
 #include <gtest/gtest.h>
 

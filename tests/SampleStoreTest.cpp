@@ -1,4 +1,4 @@
-#include "SampleStore.h"
+#include "sampling/SampleStore.h"
 
 #include <gtest/gtest.h>
 

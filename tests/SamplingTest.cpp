@@ -1,8 +1,8 @@
 // Point samples taken with the mouse, as they appear in the sample list and the counter.
-#include "MainWindowFixture.h"
+#include "tests/MainWindowFixture.h"
 
-#include "SampleStore.h"
-#include "Surface.h"
+#include "app/Surface.h"
+#include "sampling/SampleStore.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

@@ -1,9 +1,9 @@
 // The sample statistics window: what it shows of the sample list and what "Zamknij" hands on.
-#include "MainWindowFixture.h"
+#include "tests/MainWindowFixture.h"
 
-#include "Pokaz.h"
-#include "Stat.h"
-#include "Total.h"
+#include "analysis/Stat.h"
+#include "analysis/Total.h"
+#include "demo/Pokaz.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "Texture.h"
+#include "demo/Texture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The area study dialog over the main window's picture.
-#include "MainWindowFixture.h"
+#include "tests/MainWindowFixture.h"
 
-#include "ChannelStats.h"
-#include "Pokaz.h"
-#include "Surface.h"
-#include "Total.h"
+#include "analysis/ChannelStats.h"
+#include "analysis/Total.h"
+#include "app/Surface.h"
+#include "demo/Pokaz.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -1,6 +1,6 @@
 // Runs the window tests under the offscreen platform, with the configuration and the
 // single-instance lock in a folder of their own.
-#include "ProbnikApplication.h"
+#include "app/ProbnikApplication.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

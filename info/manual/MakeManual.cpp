@@ -6,16 +6,16 @@
 // In the source, {{NAME}} stands for a value of the build (VERSION, COPYRIGHT, EMAIL, WEB,
 // DOCDIR) or for the CSV file the session wrote (CSV), and <img src="NAME.png"> for the
 // picture NAME taken during the session.
-#include "Intro.h"
-#include "Main.h"
-#include "Pokaz.h"
-#include "ProbnikApplication.h"
-#include "Startup.h"
-#include "Stat.h"
-#include "Total.h"
-#include "Version.h"
-#include "Warn.h"
-#include "about.h"
+#include "analysis/Stat.h"
+#include "analysis/Total.h"
+#include "analysis/Warn.h"
+#include "app/Intro.h"
+#include "app/Main.h"
+#include "app/ProbnikApplication.h"
+#include "app/Startup.h"
+#include "demo/Pokaz.h"
+#include "info/about.h"
+#include "resources/Version.h"
 
 #include <QFile>
 #include <QImage>

@@ -1,7 +1,6 @@
-#include "BmpReader.h"
-#include "ByteReader.h"
-#include "Display.h"
-#include "RunLengthCodes.h"
+#include "picture/BmpReader.h"
+#include "picture/ByteReader.h"
+#include "picture/RunLengthCodes.h"
 
 #include <algorithm>
 #include <array>
@@ -716,7 +715,7 @@ Result<Canvas> readBmpFile(const std::string& path)
     return readBmp(stream);
 }
 
-Result<DisplayPicture> readBmpForDisplay(std::istream& in)
+Result<DisplayPicture> readBmpForDisplay(std::istream& in, int boxSide)
 {
     Input input(in);
     PixelFormat format;
@@ -727,11 +726,11 @@ Result<DisplayPicture> readBmpForDisplay(std::istream& in)
     if (!holdsPixelData(input, layout))
         return Error { ReadError };
 
-    const Rect box = display::displayBox(layout.width, layout.height);
-    const Sampling columns { std::uint64_t(layout.width), std::uint64_t(std::max(box.width(), 0)) };
-    const Sampling rows { std::uint64_t(layout.height), std::uint64_t(std::max(box.height(), 0)) };
+    const Size box = fitInBox(layout.width, layout.height, boxSide);
+    const Sampling columns { std::uint64_t(layout.width), std::uint64_t(box.width) };
+    const Sampling rows { std::uint64_t(layout.height), std::uint64_t(box.height) };
     DisplayPicture picture { layout.width, layout.height, Canvas() };
-    if (box.isEmpty())
+    if (box.width <= 0 || box.height <= 0)
         return picture;
     if (isRle(layout)) {
         if (!input.skipTo(layout.dataOffset))
@@ -746,7 +745,7 @@ Result<DisplayPicture> readBmpForDisplay(std::istream& in)
     return picture;
 }
 
-Result<DisplayPicture> readBmpForDisplay(const std::string& path)
+Result<DisplayPicture> readBmpForDisplay(const std::string& path, int boxSide)
 {
     std::ifstream stream;
     // Unbuffered: every read goes straight to the file, so only the bytes asked for are read
@@ -754,7 +753,7 @@ Result<DisplayPicture> readBmpForDisplay(const std::string& path)
     stream.rdbuf()->pubsetbuf(nullptr, 0);
     if (auto error = openFile(path, stream))
         return *error;
-    return readBmpForDisplay(stream);
+    return readBmpForDisplay(stream, boxSide);
 }
 
 } // namespace probnik

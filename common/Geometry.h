@@ -9,6 +9,13 @@ struct Point {
     friend constexpr bool operator==(Point, Point) = default;
 };
 
+// A width and a height in pixels.
+struct Size {
+    int width = 0;
+    int height = 0;
+    friend constexpr bool operator==(Size, Size) = default;
+};
+
 // A rectangle by its edges. Right and Bottom are exclusive where pixels are filled, as the
 // window system does it; the display rules also use them as plain numbers.
 struct Rect {

@@ -3,8 +3,8 @@
 // The two ways of reading a bitmap must show the same thing: the display-sized picture is
 // what stretching the whole picture into the display box draws, and a file that one refuses
 // the other refuses with the same message. Shared by the tests and the fuzzer.
-#include "BmpReader.h"
-#include "Display.h"
+#include "picture/BmpReader.h"
+#include "picture/Picture.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -41,14 +41,14 @@ inline std::string flaw(const Result<DisplayPicture>& shown)
         return "display-sized picture of " + std::to_string(p.width) + "x"
             + std::to_string(p.height);
     // A canvas with no pixels is 0 x 0 whatever its box.
-    const Rect box = display::displayBox(p.width, p.height);
-    const bool sizeRight = box.isEmpty()
+    const Size box = fitInBox(p.width, p.height, 400);
+    const bool sizeRight = box.width <= 0 || box.height <= 0
         ? p.shown.isEmpty()
-        : p.shown.width() == box.width() && p.shown.height() == box.height();
+        : p.shown.width() == box.width && p.shown.height() == box.height;
     if (!sizeRight)
         return "shown part is " + std::to_string(p.shown.width()) + "x"
-            + std::to_string(p.shown.height()) + ", the box " + std::to_string(box.width()) + "x"
-            + std::to_string(box.height());
+            + std::to_string(p.shown.height()) + ", the box " + std::to_string(box.width) + "x"
+            + std::to_string(box.height);
     return {};
 }
 
@@ -98,7 +98,7 @@ inline std::string disagreement(const std::string& bytes)
     std::istringstream whole(bytes);
     std::istringstream reduced(bytes);
     const Result<Canvas> full = readBmp(whole);
-    return disagreement(bytes, full, readBmpForDisplay(reduced));
+    return disagreement(bytes, full, readBmpForDisplay(reduced, 400));
 }
 
 } // namespace probnik::check

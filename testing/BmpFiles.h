@@ -2,7 +2,7 @@
 
 // Bitmap files made in memory for the reader's tests: single hostile fields, and large
 // pictures of every encoding with random content.
-#include "Color.h"
+#include "common/Color.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "RunLengthCodes.h"
+#include "picture/RunLengthCodes.h"
 
 namespace probnik {
 

@@ -1,4 +1,4 @@
-#include "ByteReader.h"
+#include "picture/ByteReader.h"
 
 #include <cstring>
 

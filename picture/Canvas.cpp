@@ -1,4 +1,4 @@
-#include "Canvas.h"
+#include "picture/Canvas.h"
 
 #include <algorithm>
 #include <cstdint>

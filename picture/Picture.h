@@ -1,0 +1,33 @@
+#pragma once
+
+#include "common/Geometry.h"
+#include "common/Result.h"
+#include "picture/Canvas.h"
+
+#include <string>
+
+namespace probnik {
+
+// A picture as a box shows it: nearest-pixel scaled to fitInBox(width, height, side).
+struct DisplayPicture {
+    // The picture's size in the file (after any orientation the file asks for).
+    int width = 0;
+    int height = 0;
+    // Exactly the size of the box; its pixel (i, j) is the picture's pixel
+    // (i * width / shown.width(), j * height / shown.height()). Stretching it into the box
+    // therefore draws what stretching the whole picture would. Empty when the box is.
+    Canvas shown;
+};
+
+// The size a picture of width x height takes in a square box of this side: the long side
+// fills the box, the short one keeps the aspect, the division truncating (so a very thin
+// picture can get no pixels at all). A picture with no pixels gets 0 x 0. Computed in 64 bits
+// for any int sizes.
+Size fitInBox(int width, int height, int side);
+
+// Opens any picture the program reads, decoding only what a box of boxSide x boxSide shows:
+// time and memory follow the box, not the file. Failures carry the messages the user sees:
+// "Cannot open file <path>", "Bitmap image is not valid", "Stream read error".
+Result<DisplayPicture> readPictureForDisplay(const std::string& path, int boxSide);
+
+} // namespace probnik
