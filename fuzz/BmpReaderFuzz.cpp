@@ -3,6 +3,7 @@
 // the sanitizers' findings, a disagreement between the two is a finding.
 #include "picture/BmpReader.h"
 #include "testing/BmpPathCheck.h"
+#include "testing/BmpWholeReader.h"
 
 #include <unistd.h>
 

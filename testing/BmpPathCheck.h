@@ -5,6 +5,7 @@
 // the other refuses with the same message. Shared by the tests and the fuzzer.
 #include "picture/BmpReader.h"
 #include "picture/Picture.h"
+#include "testing/BmpWholeReader.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,4 +1,5 @@
 #include "picture/BmpReader.h"
+#include "testing/BmpWholeReader.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -1,6 +1,7 @@
 #include "picture/BmpReader.h"
 #include "testing/BmpFiles.h"
 #include "testing/BmpPathCheck.h"
+#include "testing/BmpWholeReader.h"
 
 #include <gtest/gtest.h>
 

@@ -11,6 +11,7 @@
 #include "demo/Pokaz.h"
 #include "info/about.h"
 #include "picture/BmpReader.h"
+#include "testing/BmpWholeReader.h"
 #include "tests/FakeDialogs.h"
 #include "tests/MainWindowFixture.h"
 

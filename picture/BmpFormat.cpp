@@ -1,0 +1,145 @@
+#include "picture/BmpFormat.h"
+
+#include <filesystem>
+
+namespace probnik::bmp {
+
+namespace {
+
+constexpr std::uint32_t CoreHeader = 12; // OS/2 1.x: 16-bit sizes, 3-byte palette entries
+constexpr std::uint32_t InfoHeader = 40;
+constexpr std::uint32_t Os2Header = 64; // OS/2 2.x: the info fields, then fields we do not need
+
+std::uint32_t le16(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8;
+}
+std::uint32_t le32(const std::uint8_t* p)
+{
+    return le16(p) | le16(p + 2) << 16;
+}
+
+} // namespace
+
+Result<Layout> readHeaders(Input& in, PixelFormat& format, std::uint64_t maxPixels)
+{
+    std::array<std::uint8_t, 14> fileHeader {};
+    const bool fileHeaderRead = in.read(fileHeader.data(), fileHeader.size());
+    if (in.position() >= 2 && (fileHeader[0] != 'B' || fileHeader[1] != 'M'))
+        return Error { NotValid };
+    if (!fileHeaderRead)
+        return Error { ReadError };
+    Layout layout;
+    layout.dataOffset = le32(&fileHeader[10]);
+
+    // Room for the longest header, or a 40-byte one followed by its three masks.
+    std::array<std::uint8_t, 124> h {};
+    if (!in.read(h.data(), 4))
+        return Error { ReadError };
+    const std::uint32_t headerSize = le32(h.data());
+    if (headerSize != CoreHeader && headerSize != InfoHeader && headerSize != 52 && headerSize != 56
+        && headerSize != Os2Header && headerSize != 108 && headerSize != 124)
+        return Error { NotValid };
+    if (!in.read(h.data() + 4, headerSize - 4))
+        return Error { ReadError };
+
+    std::int64_t width, height;
+    std::uint32_t planes, colorsUsed = 0;
+    if (headerSize == CoreHeader) {
+        width = le16(&h[4]);
+        height = le16(&h[6]);
+        planes = le16(&h[8]);
+        format.bitCount = int(le16(&h[10]));
+    } else {
+        width = std::int32_t(le32(&h[4]));
+        height = std::int32_t(le32(&h[8]));
+        planes = le16(&h[12]);
+        format.bitCount = int(le16(&h[14]));
+        layout.compression = le32(&h[16]);
+        colorsUsed = le32(&h[32]);
+    }
+    const int bits = format.bitCount;
+    const std::uint32_t compression = layout.compression;
+    const bool compressionFits = compression == Uncompressed || (compression == Rle8 && bits == 8)
+        || (compression == Rle4 && bits == 4)
+        || (compression == BitFields && (bits == 16 || bits == 32) && headerSize != Os2Header);
+    if (planes != 1
+        || !(bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32)
+        || !compressionFits)
+        return Error { NotValid };
+
+    layout.topDown = height < 0;
+    height = height < 0 ? -height : height;
+    // A top-down height of -2^31 has no positive int.
+    if (width <= 0 || height <= 0 || height > std::numeric_limits<std::int32_t>::max()
+        || std::uint64_t(width) * std::uint64_t(height) > maxPixels)
+        return Error { NotValid };
+    layout.width = int(width);
+    layout.height = int(height);
+    layout.rowBytes = (std::uint64_t(width) * std::uint64_t(bits) + 7) / 8;
+    layout.stride = (std::uint64_t(width) * std::uint64_t(bits) + 31) / 32 * 4;
+
+    if (compression == BitFields) {
+        // Masks follow a 40-byte header; longer headers hold them.
+        if (headerSize == InfoHeader && !in.read(h.data() + 40, 12))
+            return Error { ReadError };
+        const std::uint32_t r = le32(&h[40]), g = le32(&h[44]), b = le32(&h[48]);
+        if ((r | g | b) == 0)
+            return Error { NotValid };
+        format.redField = Channel(r);
+        format.greenField = Channel(g);
+        format.blueField = Channel(b);
+    } else if (bits == 16) {
+        format.redField = Channel(0x7c00);
+        format.greenField = Channel(0x03e0);
+        format.blueField = Channel(0x001f);
+    } else if (bits > 16) {
+        format.redField = Channel(0xff0000);
+        format.greenField = Channel(0x00ff00);
+        format.blueField = Channel(0x0000ff);
+    }
+    if (layout.dataOffset < in.position())
+        return Error { NotValid };
+
+    if (bits <= 8) {
+        if (colorsUsed > 256)
+            return Error { NotValid };
+        const std::uint32_t entrySize = headerSize == CoreHeader ? 3 : 4;
+        // Entries that would overlap the pixel data are not part of the palette.
+        const std::uint64_t room = (layout.dataOffset - in.position()) / entrySize;
+        const std::uint32_t declared = colorsUsed ? colorsUsed : 1u << bits;
+        const auto count = std::size_t(std::min<std::uint64_t>(declared, room));
+        // One read for the whole palette: 1 KiB at most.
+        std::array<std::uint8_t, 256 * 4> entries {};
+        if (!in.read(entries.data(), count * entrySize))
+            return Error { ReadError };
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint8_t* bgr = &entries[i * entrySize];
+            format.palette[i] = rgb(bgr[2], bgr[1], bgr[0]);
+        }
+    }
+    return layout;
+}
+
+bool holdsPixelData(const Input& in, const Layout& layout)
+{
+    // Below 2^43 for pictures of up to 2^40 pixels: no overflow.
+    const std::uint64_t needed = isRle(layout)
+        ? std::uint64_t(layout.dataOffset) + 1
+        : layout.dataOffset + layout.stride * std::uint64_t(layout.height - 1) + layout.rowBytes;
+    return needed <= in.size();
+}
+
+std::optional<Error> openFile(const std::string& path, std::ifstream& stream)
+{
+    // The path is UTF-8 text; a directory opens as a stream on some systems but is no file.
+    const std::filesystem::path file(std::u8string(path.begin(), path.end()));
+    std::error_code error;
+    if (!std::filesystem::is_directory(file, error))
+        stream.open(file, std::ios::binary);
+    if (!stream.is_open())
+        return Error { "Cannot open file " + path };
+    return std::nullopt;
+}
+
+} // namespace probnik::bmp

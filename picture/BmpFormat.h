@@ -1,0 +1,207 @@
+#pragma once
+
+// The parts of the BMP format that every way of reading a bitmap shares: the file as bytes,
+// the headers, the pixel formats. Used by the display reader and by the whole-picture reader
+// of the tests; nothing outside pictures needs it.
+
+#include "common/Color.h"
+#include "common/Result.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <fstream>
+#include <istream>
+#include <limits>
+#include <optional>
+#include <string>
+
+namespace probnik::bmp {
+
+inline const char* const NotValid = "Bitmap image is not valid";
+inline const char* const ReadError = "Stream read error";
+
+// What pixels that compressed data never sets look like.
+constexpr Color Undefined = Black;
+
+constexpr std::uint64_t UnknownSize = std::numeric_limits<std::uint64_t>::max();
+
+enum Compression : std::uint32_t { Uncompressed = 0, Rle8 = 1, Rle4 = 2, BitFields = 3 };
+
+// The file as a sequence of bytes, counted from where the picture starts, so the data offset
+// of the file header can be reached by skipping forward.
+class Input {
+public:
+    explicit Input(std::istream& in)
+        : m_buffer(in.rdbuf())
+    {
+        const std::streampos failed(-1);
+        const auto start = m_buffer ? m_buffer->pubseekoff(0, std::ios::cur, std::ios::in) : failed;
+        if (start == failed)
+            return; // not seekable: the size stays unknown
+        const auto end = m_buffer->pubseekoff(0, std::ios::end, std::ios::in);
+        if (end != failed && end >= start)
+            m_size = std::uint64_t(end - start);
+        if (m_buffer->pubseekpos(start, std::ios::in) != start) {
+            m_buffer = nullptr; // lost the start: nothing can be read
+            m_size = 0;
+        }
+    }
+
+    std::uint64_t position() const { return m_position; }
+    // Bytes from the start of the picture to the end of the stream, UnknownSize if unknown.
+    std::uint64_t size() const { return m_size; }
+
+    bool read(std::uint8_t* to, std::size_t count) { return readSome(to, count) == count; }
+
+    // Reads up to `count` bytes; fewer only at the end of the stream.
+    std::size_t readSome(std::uint8_t* to, std::size_t count)
+    {
+        if (count == 0 || !m_buffer)
+            return 0;
+        const auto got = m_buffer->sgetn(reinterpret_cast<char*>(to), std::streamsize(count));
+        const auto bytes = std::size_t(std::max<std::streamsize>(got, 0));
+        m_position += bytes;
+        return bytes;
+    }
+
+    // The next byte, or -1 at the end.
+    int get()
+    {
+        if (!m_buffer)
+            return -1;
+        const auto c = m_buffer->sbumpc(); // 0..255, or eof
+        if (c == std::char_traits<char>::eof())
+            return -1;
+        ++m_position;
+        return int(c);
+    }
+
+    bool skip(std::uint64_t count)
+    {
+        if (count == 0)
+            return true;
+        if (m_size == UnknownSize) {
+            std::array<std::uint8_t, 4096> scratch;
+            for (; count > 0; count -= std::min<std::uint64_t>(count, scratch.size())) {
+                if (!read(scratch.data(), std::min<std::uint64_t>(count, scratch.size())))
+                    return false;
+            }
+            return true;
+        }
+        if (count > m_size - std::min(m_size, m_position))
+            return false;
+        if (m_buffer->pubseekoff(std::streamoff(count), std::ios::cur, std::ios::in)
+            == std::streampos(-1))
+            return false;
+        m_position += count;
+        return true;
+    }
+
+    // Moves forward to `position`, counted like position().
+    bool skipTo(std::uint64_t position)
+    {
+        return position >= m_position && skip(position - m_position);
+    }
+
+private:
+    std::streambuf* m_buffer;
+    std::uint64_t m_position = 0;
+    std::uint64_t m_size = UnknownSize;
+};
+
+// One colour channel of a direct-colour pixel, brought to 0..255. A field of up to 8 bits is
+// multiplied by 256 / (maximum + 1) without filling the low bits, as Qt does, so 5 bits give
+// 0..248; a wider field keeps its top 8 bits. A channel with an empty mask is 0.
+class Channel {
+public:
+    Channel() = default;
+    explicit Channel(std::uint32_t mask)
+        : m_mask(mask)
+        , m_shift(mask ? std::countr_zero(mask) : 0)
+    {
+        const std::uint32_t maximum = mask >> m_shift;
+        if (maximum < 256)
+            m_factor = 256 / (maximum + 1);
+        else
+            m_drop = int(std::bit_width(maximum)) - 8;
+    }
+
+    std::uint32_t operator()(std::uint32_t pixel) const
+    {
+        return ((pixel & m_mask) >> m_shift) * m_factor >> m_drop;
+    }
+
+private:
+    std::uint32_t m_mask = 0;
+    int m_shift = 0;
+    std::uint32_t m_factor = 1;
+    int m_drop = 0;
+};
+
+// Everything a stored row needs to become pixels: the same for every row of the picture.
+struct PixelFormat {
+    int bitCount = 0;
+    // Padded with black to 256 entries, so that no index can reach outside it.
+    std::array<Color, 256> palette {};
+    Channel redField, greenField, blueField;
+
+    // The pixel whose first bit is bit `bit` of `bytes`, counting from the top bit of the
+    // first byte, as the rows are stored.
+    Color pixelAt(const std::uint8_t* bytes, std::uint64_t bit) const
+    {
+        const std::uint8_t* p = bytes + bit / 8;
+        if (bitCount <= 8) {
+            const unsigned mask = (1u << bitCount) - 1;
+            return palette[*p >> (8 - bitCount - int(bit % 8)) & mask];
+        }
+        std::uint32_t pixel = 0;
+        for (int i = 0; i < bitCount / 8; ++i)
+            pixel |= std::uint32_t(p[i]) << (8 * i);
+        return rgb(int(redField(pixel)), int(greenField(pixel)), int(blueField(pixel)));
+    }
+
+    // Turns one stored row into `width` pixels.
+    void decodeRow(const std::uint8_t* row, Color* out, int width) const
+    {
+        for (int x = 0; x < width; ++x)
+            out[x] = pixelAt(row, std::uint64_t(x) * std::uint64_t(bitCount));
+    }
+};
+
+// The header fields that decide how the pixels are stored, already checked for sense.
+struct Layout {
+    std::uint32_t dataOffset = 0;
+    int width = 0;
+    int height = 0;
+    bool topDown = false;
+    std::uint32_t compression = Uncompressed;
+    std::uint64_t stride = 0; // bytes of a stored row, with its padding to 4 bytes
+    std::uint64_t rowBytes = 0; // bytes of a stored row that hold pixels
+};
+
+inline bool isRle(const Layout& layout)
+{
+    return layout.compression == Rle8 || layout.compression == Rle4;
+}
+
+// The row of the picture that the stored row `fileRow` becomes.
+inline int pictureRow(const Layout& layout, int fileRow)
+{
+    return layout.topDown ? fileRow : layout.height - 1 - fileRow;
+}
+
+// Reads the file header, the bitmap header, the bit-field masks and the palette, leaving the
+// input right after them. Pictures of more than `maxPixels` pixels are not valid. Nothing is
+// allocated here that the file could make large.
+Result<Layout> readHeaders(Input& in, PixelFormat& format, std::uint64_t maxPixels);
+
+// The file must hold the pixel data the header promises: checked before any of it is read
+// or anything is allocated for it.
+bool holdsPixelData(const Input& in, const Layout& layout);
+
+// Opens `path` for reading bytes, or says why it cannot.
+std::optional<Error> openFile(const std::string& path, std::ifstream& stream);
+
+} // namespace probnik::bmp
