@@ -1,0 +1,340 @@
+#include "analysis/Colorimetry.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <numbers>
+
+namespace probnik::lab {
+
+namespace {
+
+constexpr double Epsilon = 216.0 / 24389.0;
+constexpr double Kappa = 24389.0 / 27.0;
+constexpr double White[3] = { 95.047, 100.0, 108.883 };
+
+// Linear sRGB to XYZ (rows X, Y, Z) for linear values 0..1: the sRGB primaries scaled so that
+// white lands on White / 100.
+constexpr double Matrix[3][3] = {
+    { 0.4124564391, 0.3575760776, 0.1804374833 },
+    { 0.2126728514, 0.7151521553, 0.0721749933 },
+    { 0.0193338956, 0.1191920259, 0.9503040785 },
+};
+
+constexpr double DegreesPerRadian = 180.0 / std::numbers::pi;
+
+double linearise(int value)
+{
+    const double v = value / 255.0;
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+}
+
+const std::array<double, 256>& linearTable()
+{
+    static const std::array<double, 256> table = [] {
+        std::array<double, 256> t {};
+        for (int v = 0; v < 256; ++v)
+            t[v] = linearise(v);
+        return t;
+    }();
+    return table;
+}
+
+double labF(double t)
+{
+    return t > Epsilon ? std::cbrt(t) : (Kappa * t + 16.0) / 116.0;
+}
+
+// The cube root on Epsilon..2 in pieces of 1/64 of a power of two, each the chord through
+// the true roots at its ends (within 7e-6 of the root).
+struct RootPiece {
+    double start, root, slope;
+};
+constexpr int PieceBits = 6;
+constexpr int PieceShift = 52 - PieceBits;
+constexpr std::uint64_t FirstPiece = std::bit_cast<std::uint64_t>(1.0 / 128) >> PieceShift;
+using RootPieces = std::array<RootPiece, 8 << PieceBits>; // 1/128 up to 2
+
+const RootPieces& rootPieces()
+{
+    static const RootPieces table = [] {
+        RootPieces t {};
+        for (std::size_t i = 0; i < t.size(); ++i) {
+            const double start = std::bit_cast<double>((FirstPiece + i) << PieceShift);
+            const double end = std::bit_cast<double>((FirstPiece + i + 1) << PieceShift);
+            t[i] = { start, std::cbrt(start), (std::cbrt(end) - std::cbrt(start)) / (end - start) };
+        }
+        return t;
+    }();
+    return table;
+}
+
+// The cube root of Epsilon <= t < 2: the chord's value and one Halley step, which leave it
+// within 1e-15 of std::cbrt.
+inline double fastCbrt(const RootPieces& pieces, double t)
+{
+    const RootPiece& p = pieces[(std::bit_cast<std::uint64_t>(t) >> PieceShift) - FirstPiece];
+    const double y = p.root + (t - p.start) * p.slope;
+    const double y3 = y * y * y;
+    return y * (y3 + 2.0 * t) / (2.0 * y3 + t);
+}
+
+inline double fastLabF(const RootPieces& pieces, double t)
+{
+    // Both sides are worked out so the choice compiles to a select; the root is taken of a
+    // value within its range, which also keeps denormals out for black.
+    const double root = fastCbrt(pieces, std::clamp(t, Epsilon, 1.5));
+    const double line = t * (Kappa / 116.0) + 16.0 / 116.0;
+    return t > Epsilon ? root : line;
+}
+
+// The share of each channel value in X / Xn, Y / Yn and Z / Zn, per channel.
+struct Ratios {
+    double t[3];
+};
+using ChannelRatios = std::array<std::array<Ratios, 256>, 3>;
+
+const ChannelRatios& channelRatios()
+{
+    static const ChannelRatios table = [] {
+        ChannelRatios t {};
+        for (int channel = 0; channel < 3; ++channel)
+            for (int v = 0; v < 256; ++v)
+                for (int row = 0; row < 3; ++row)
+                    t[channel][v].t[row]
+                        = Matrix[row][channel] * linearTable()[v] * 100.0 / White[row];
+        return t;
+    }();
+    return table;
+}
+
+inline Lab fastLab(const ChannelRatios& ratios, const RootPieces& pieces, Color c)
+{
+    const Ratios& r = ratios[0][red(c)];
+    const Ratios& g = ratios[1][green(c)];
+    const Ratios& b = ratios[2][blue(c)];
+    const double fx = fastLabF(pieces, r.t[0] + g.t[0] + b.t[0]);
+    const double fy = fastLabF(pieces, r.t[1] + g.t[1] + b.t[1]);
+    const double fz = fastLabF(pieces, r.t[2] + g.t[2] + b.t[2]);
+    return { 116.0 * fy - 16.0, 500.0 * (fx - fy), 200.0 * (fy - fz) };
+}
+
+double hueDegrees(double b, double a)
+{
+    if (a == 0 && b == 0)
+        return 0;
+    double h = std::atan2(b, a) * DegreesPerRadian;
+    if (h < 0)
+        h += 360.0;
+    // A tiny negative angle plus 360 rounds to 360 itself.
+    return h >= 360.0 ? 0.0 : h;
+}
+
+double square(double v)
+{
+    return v * v;
+}
+
+bool breaksNumbers(char c)
+{
+    return c == '\r' || c == '\n' || c == '.' || c == '-' || (c >= '0' && c <= '9');
+}
+
+} // namespace
+
+Lab labFromRgb(int r, int g, int b)
+{
+    const auto& linear = linearTable();
+    const double rgb[3] = { linear[std::clamp(r, 0, 255)], linear[std::clamp(g, 0, 255)],
+        linear[std::clamp(b, 0, 255)] };
+    double f[3];
+    for (int row = 0; row < 3; ++row) {
+        const double xyz
+            = 100.0 * (Matrix[row][0] * rgb[0] + Matrix[row][1] * rgb[1] + Matrix[row][2] * rgb[2]);
+        f[row] = labF(xyz / White[row]);
+    }
+    return { 116.0 * f[1] - 16.0, 500.0 * (f[0] - f[1]), 200.0 * (f[1] - f[2]) };
+}
+
+LCh lchFromLab(Lab lab)
+{
+    return { lab.L, std::hypot(lab.a, lab.b), hueDegrees(lab.b, lab.a) };
+}
+
+double deltaE76(Lab x, Lab y)
+{
+    return std::sqrt(square(x.L - y.L) + square(x.a - y.a) + square(x.b - y.b));
+}
+
+double deltaE00(Lab x, Lab y)
+{
+    constexpr double Pow25To7 = 6103515625.0; // 25^7
+    const double cBar = (std::hypot(x.a, x.b) + std::hypot(y.a, y.b)) / 2.0;
+    const double cBar7 = std::pow(cBar, 7.0);
+    const double g = 0.5 * (1.0 - std::sqrt(cBar7 / (cBar7 + Pow25To7)));
+    const double a1 = (1.0 + g) * x.a;
+    const double a2 = (1.0 + g) * y.a;
+    const double c1 = std::hypot(a1, x.b);
+    const double c2 = std::hypot(a2, y.b);
+    const double h1 = hueDegrees(x.b, a1);
+    const double h2 = hueDegrees(y.b, a2);
+
+    const double dL = y.L - x.L;
+    const double dC = c2 - c1;
+    const bool achromatic = c1 * c2 == 0;
+    double dh = 0;
+    if (!achromatic) {
+        dh = h2 - h1;
+        if (dh > 180.0)
+            dh -= 360.0;
+        else if (dh < -180.0)
+            dh += 360.0;
+    }
+    const double dH = 2.0 * std::sqrt(c1 * c2) * std::sin(dh / 2.0 / DegreesPerRadian);
+
+    const double lBar = (x.L + y.L) / 2.0;
+    const double cBarPrime = (c1 + c2) / 2.0;
+    double hBar = h1 + h2;
+    if (!achromatic) {
+        if (std::abs(h1 - h2) <= 180.0)
+            hBar /= 2.0;
+        else
+            hBar = hBar < 360.0 ? (hBar + 360.0) / 2.0 : (hBar - 360.0) / 2.0;
+    }
+
+    const auto cosDeg = [](double degrees) { return std::cos(degrees / DegreesPerRadian); };
+    const double t = 1.0 - 0.17 * cosDeg(hBar - 30.0) + 0.24 * cosDeg(2.0 * hBar)
+        + 0.32 * cosDeg(3.0 * hBar + 6.0) - 0.20 * cosDeg(4.0 * hBar - 63.0);
+    const double dTheta = 30.0 * std::exp(-square((hBar - 275.0) / 25.0));
+    const double cBarPrime7 = std::pow(cBarPrime, 7.0);
+    const double rC = 2.0 * std::sqrt(cBarPrime7 / (cBarPrime7 + Pow25To7));
+    const double sL = 1.0 + 0.015 * square(lBar - 50.0) / std::sqrt(20.0 + square(lBar - 50.0));
+    const double sC = 1.0 + 0.045 * cBarPrime;
+    const double sH = 1.0 + 0.015 * cBarPrime * t;
+    const double rT = -std::sin(2.0 * dTheta / DegreesPerRadian) * rC;
+
+    const double l = dL / sL, c = dC / sC, h = dH / sH;
+    return std::sqrt(l * l + c * c + h * h + rT * c * h);
+}
+
+SampleLabStatistics sampleStatistics(std::span<const Lab> samples)
+{
+    SampleLabStatistics s;
+    s.count = std::int64_t(samples.size());
+    if (samples.empty())
+        return s;
+    const double n = double(samples.size());
+    for (const Lab& v : samples) {
+        s.mean.L += v.L;
+        s.mean.a += v.a;
+        s.mean.b += v.b;
+    }
+    s.mean = { s.mean.L / n, s.mean.a / n, s.mean.b / n };
+
+    Lab squares;
+    for (const Lab& v : samples) {
+        squares.L += square(v.L - s.mean.L);
+        squares.a += square(v.a - s.mean.a);
+        squares.b += square(v.b - s.mean.b);
+        s.largestDeltaE00 = std::max(s.largestDeltaE00, deltaE00(v, s.mean));
+    }
+    if (samples.size() >= 2)
+        s.stdDev = Lab { std::sqrt(squares.L / (n - 1)), std::sqrt(squares.a / (n - 1)),
+            std::sqrt(squares.b / (n - 1)) };
+    return s;
+}
+
+void LabAccumulator::add(std::span<const Color> colors)
+{
+    if (colors.empty())
+        return;
+    const ChannelRatios& ratios = channelRatios();
+    const RootPieces& pieces = rootPieces();
+    if (m_count == 0)
+        m_origin = fastLab(ratios, pieces, colors.front());
+    const double origin[3] = { m_origin.L, m_origin.a, m_origin.b };
+    double sum[3] = { m_sum[0], m_sum[1], m_sum[2] };
+    double squares[3] = { m_squares[0], m_squares[1], m_squares[2] };
+    for (const Color c : colors) {
+        const Lab lab = fastLab(ratios, pieces, c);
+        const double d[3] = { lab.L - origin[0], lab.a - origin[1], lab.b - origin[2] };
+        for (int i = 0; i < 3; ++i) {
+            sum[i] += d[i];
+            squares[i] += d[i] * d[i];
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        m_sum[i] = sum[i];
+        m_squares[i] = squares[i];
+    }
+    m_count += std::int64_t(colors.size());
+}
+
+LabStatistics LabAccumulator::result() const
+{
+    LabStatistics s;
+    s.count = m_count;
+    if (m_count == 0)
+        return s;
+    const double n = double(m_count);
+    s.mean = { m_origin.L + m_sum[0] / n, m_origin.a + m_sum[1] / n, m_origin.b + m_sum[2] / n };
+    if (m_count >= 2) {
+        double sd[3];
+        for (int i = 0; i < 3; ++i)
+            sd[i] = std::sqrt(std::max(0.0, (m_squares[i] - m_sum[i] * m_sum[i] / n) / (n - 1)));
+        s.stdDev = Lab { sd[0], sd[1], sd[2] };
+    }
+    return s;
+}
+
+std::string fourDecimals(double value)
+{
+    char text[330]; // room for the largest double in fixed notation
+    const auto [end, ec]
+        = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 4);
+    std::string s(text, ec == std::errc {} ? end : text);
+    if (s == "-0.0000")
+        s.erase(0, 1);
+    return s;
+}
+
+std::optional<Error> writeCsv(
+    std::ostream& out, std::span<const Color> samples, Lab reference, std::string_view separator)
+{
+    if (separator.empty() || std::any_of(separator.begin(), separator.end(), breaksNumbers))
+        return Error { "The separator cannot be used in a CSV file of numbers" };
+
+    const std::string sep(separator);
+    std::string text = "\xEF\xBB\xBF";
+    for (const char* name : { "Nr", "R", "G", "B", "L*", "a*", "b*", "C*", "h", "dE00" }) {
+        if (text.size() > 3)
+            text += sep;
+        text += name;
+    }
+    text += "\r\n";
+
+    int nr = 0;
+    for (const Color c : samples) {
+        const Lab lab = labFromColor(c);
+        const LCh lch = lchFromLab(lab);
+        std::string h = fourDecimals(lch.h);
+        if (h == "360.0000") // just below 360 degrees: the same hue as 0
+            h = "0.0000";
+        text += std::to_string(++nr) + sep + std::to_string(red(c)) + sep + std::to_string(green(c))
+            + sep + std::to_string(blue(c)) + sep + fourDecimals(lab.L) + sep + fourDecimals(lab.a)
+            + sep + fourDecimals(lab.b) + sep + fourDecimals(lch.C) + sep + h + sep
+            + fourDecimals(deltaE00(lab, reference)) + "\r\n";
+    }
+    text += ColourModel;
+    text += "\r\n";
+
+    out.write(text.data(), std::streamsize(text.size()));
+    out.flush();
+    if (!out)
+        return Error { "Stream write error" };
+    return std::nullopt;
+}
+
+} // namespace probnik::lab
