@@ -52,7 +52,7 @@ void makeLink(QLabel* label)
 
 QIcon programIcon(const QStyle* style)
 {
-    const QIcon icon = QApplication::windowIcon();
+    QIcon icon = QApplication::windowIcon();
     if (!icon.isNull())
         return icon;
     return QIcon::fromTheme(QStringLiteral("probnik"), style->standardIcon(QStyle::SP_DesktopIcon));

@@ -142,7 +142,8 @@ void Canvas::rectangleOutline(Rect r)
 void Canvas::stretchDraw(Rect dst, const Canvas& src)
 {
     if (&src == this) {
-        const Canvas copy = src;
+        // A canvas drawn onto itself is read from a copy, so no pixel is read after it changed.
+        const Canvas copy = src; // NOLINT(performance-unnecessary-copy-initialization)
         stretchDraw(dst, copy);
         return;
     }
@@ -168,7 +169,7 @@ void Canvas::stretchDraw(Rect dst, const Canvas& src)
 void Canvas::copyRect(Point dstTopLeft, const Canvas& src, Rect srcRect)
 {
     if (&src == this) {
-        const Canvas copy = src;
+        const Canvas copy = src; // NOLINT(performance-unnecessary-copy-initialization): as above
         copyRect(dstTopLeft, copy, srcRect);
         return;
     }
