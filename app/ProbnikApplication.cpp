@@ -14,7 +14,9 @@ ProbnikApplication::ProbnikApplication(int& argc, char** argv)
     setApplicationName(QStringLiteral("Probnik"));
     setApplicationDisplayName(QStringLiteral("Probnik"));
     setApplicationVersion(QString::fromLatin1(probnik::version::FileVersion));
-    setDesktopFileName(QStringLiteral("probnik"));
+    // The menu entry's name (also the software-centre id): a desktop finds the window's entry
+    // and icon by it.
+    setDesktopFileName(QStringLiteral("org.example.probnik"));
     // The windows name the classic Windows faces; these free ones have the same widths, so the
     // texts fit their designed places.
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),

@@ -13,8 +13,9 @@ packages=(
     xvfb xauth xdotool x11-utils imagemagick python3
     # running the program: fonts, the desktop's file dialogs, SVG icons
     fonts-dejavu-core fonts-liberation2 qt6-gtk-platformtheme libqt6svg6
-    # desktop integration and the Debian package: menu entry check, package dependencies
-    desktop-file-utils dpkg-dev
+    # desktop integration and the Debian package: menu entry check, package dependencies,
+    # software-centre metadata, the package's and the manual page's checks, licence check
+    desktop-file-utils dpkg-dev appstream lintian man-db groff-base reuse
 )
 
 missing=()

@@ -57,18 +57,33 @@ installed=1
 $sudo dpkg -i "$deb" >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log" >&2; fail "dpkg -i"; }
 [ "$(dpkg-query -W -f='${db:Status-Status}' probnik)" = "installed" ] || fail "not configured"
 
-for f in /usr/bin/probnik \
-    /usr/share/applications/probnik.desktop \
+desktop=/usr/share/applications/org.example.probnik.desktop
+for f in /usr/bin/probnik "$desktop" \
     /usr/share/icons/hicolor/scalable/apps/probnik.svg \
     /usr/share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/probnik.png \
-    /usr/share/doc/probnik/Probnik.pdf; do
+    /usr/share/metainfo/org.example.probnik.metainfo.xml \
+    /usr/share/man/man1/probnik.1.gz /usr/share/man/pl/man1/probnik.1.gz \
+    /usr/share/doc/probnik/{Probnik.pdf,copyright,changelog.gz} /usr/share/doc-base/probnik; do
     [ -s "$f" ] || fail "the package did not install $f"
 done
+# The manual the doc-base entry registers is the one "Opis" opens.
+grep -qx "Files: /usr/share/doc/probnik/Probnik.pdf" /usr/share/doc-base/probnik ||
+    fail "doc-base does not register /usr/share/doc/probnik/Probnik.pdf"
 
 . "$(dirname "${BASH_SOURCE[0]}")/display.sh"
 
-# The installed program, started from a folder of its own as a menu entry would.
-(cd "$work" && exec /usr/bin/probnik >"$work/probnik.log" 2>&1) &
+# The installed program, started from a folder of its own by the menu entry's command (without
+# a file: the entry's field code stands for none).
+command=$(sed -n 's/^Exec=//p' "$desktop" | sed 's/ %[fFuU]//')
+[ "$command" = probnik ] || fail "the menu entry starts '$command', not probnik"
+# What the program hands to the desktop ("Opis" opens the manual) lands in a file instead.
+mkdir "$work/bin"
+cat >"$work/bin/xdg-open" <<EOF
+#!/bin/sh
+echo "\$1" >>"$work/opened"
+EOF
+chmod +x "$work/bin/xdg-open"
+(cd "$work" && PATH="$work/bin:$PATH" exec "/usr/bin/$command" >"$work/probnik.log" 2>&1) &
 program_pid=$!
 wait_for_pixel 640 300 "5,103,168" 15 || fail "no splash"
 wait_for_pixel 640 512 "128,128,128" 15 || fail "no main window after the splash"
@@ -78,6 +93,16 @@ window=$(xdotool search --onlyvisible --name '^Probnik$' | head -n 1)
 # The window carries the program's icon (from the theme the package installed it into).
 icon=$(xprop -len 16 -id "$window" _NET_WM_ICON | sed -n 1p)
 [[ "$icon" == "_NET_WM_ICON(CARDINAL) = "* ]] || fail "the main window has no icon: $icon"
+
+# Pomoc (the menu right of Plik), then Opis (its first item): the installed manual opens.
+xdotool windowfocus --sync "$window"
+xdotool key --window "$window" alt+p
+sleep 0.5
+xdotool key Right Home Return
+for _ in $(seq 50); do [ -s "$work/opened" ] && break; sleep 0.1; done
+opened=$(cat "$work/opened" 2>/dev/null || true)
+[ "$opened" = "file:///usr/share/doc/probnik/Probnik.pdf" ] ||
+    fail "Opis opened '$opened', not the installed manual"
 
 # Close through the menu: Plik, then Koniec (the last item).
 xdotool windowfocus --sync "$window"
