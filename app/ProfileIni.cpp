@@ -1,13 +1,10 @@
 #include "app/ProfileIni.h"
 
-#include <atomic>
-#include <cerrno>
-#include <fcntl.h>
+#include "common/WholeFile.h"
+
 #include <fstream>
 #include <iterator>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace probnik {
 
@@ -88,20 +85,6 @@ std::string_view cutToLimit(std::string_view v)
             return v.substr(0, i);
     }
     return v;
-}
-
-bool writeAll(int fd, const std::string& data)
-{
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const auto n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -205,39 +188,8 @@ std::string ProfileIni::text() const
 
 std::optional<Error> ProfileIni::save(const std::filesystem::path& file) const
 {
-    const Error failed { "Unable to write to " + file.filename().string() };
-    std::error_code ec;
-    // Replace what a link points at, not the link itself.
-    auto target = file;
-    if (std::filesystem::is_symlink(file, ec)) {
-        target = std::filesystem::weakly_canonical(file, ec);
-        if (ec)
-            return failed;
-    }
-
-    static std::atomic<unsigned> counter { 0 };
-    std::filesystem::path temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = target;
-        temp += ".tmp" + std::to_string(::getpid()) + '-' + std::to_string(counter++);
-        // 0666 lets the user's umask decide, as for any newly created file.
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return failed;
-    }
-    if (fd < 0)
-        return failed;
-
-    struct stat old { };
-    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-        ::fchmod(fd, old.st_mode & 07777);
-    const bool written = writeAll(fd, text()) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return failed;
-    }
+    if (!writeWholeFile(file, text()))
+        return Error { "Unable to write to " + file.filename().string() };
     return std::nullopt;
 }
 
