@@ -23,9 +23,10 @@ ChannelStatistics ChannelAccumulator::result() const
         return s;
     const float variance = m_squares / static_cast<float>(m_count - 1);
     s.StdDev = static_cast<float>(std::sqrt(static_cast<double>(variance)));
-    // A mean of 0 gives no coefficient rather than a division by zero.
+    // A mean of 0 gives no coefficient rather than a division by zero. Worked out in double
+    // from the stored deviation, so that only storing it rounds.
     if (s.Mean != 0)
-        s.VarCoef = s.StdDev / static_cast<float>(s.Mean) * 100.0f;
+        s.VarCoef = static_cast<float>(static_cast<double>(s.StdDev) / s.Mean * 100.0);
     return s;
 }
 
