@@ -60,6 +60,26 @@ ColourStatistics sampleStatistics(std::span<const SampleColor> colors)
     return { r.result(), g.result(), b.result() };
 }
 
+int wholeNumberWithin(std::string_view text, int min, int max)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return min;
+    text = text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    const bool negative = text.front() == '-';
+    if (text.front() == '-' || text.front() == '+')
+        text.remove_prefix(1);
+    if (text.empty() || !std::ranges::all_of(text, [](char c) { return c >= '0' && c <= '9'; }))
+        return min;
+    // However far beyond the range a number lies, it goes to the same end; stopping early
+    // keeps the value well within long long.
+    constexpr long long Far = 1'000'000'000'000LL;
+    long long value = 0;
+    for (const char c : text)
+        value = std::min(value * 10 + (c - '0'), Far);
+    return int(std::clamp(negative ? -value : value, (long long)min, (long long)max));
+}
+
 AreaStudy studyArea(const Canvas& source, Rect area, const ChannelBounds& bounds, Canvas* marks)
 {
     // A selection may reach beyond the window; there is no picture to count out there.
