@@ -23,9 +23,10 @@ ChannelStatistics ChannelAccumulator::result() const
         return s;
     const float variance = m_squares / static_cast<float>(m_count - 1);
     s.StdDev = static_cast<float>(std::sqrt(static_cast<double>(variance)));
-    // A mean of 0 gives no coefficient rather than a division by zero.
+    // A mean of 0 gives no coefficient rather than a division by zero. Worked out in double
+    // from the stored deviation, so that only storing it rounds.
     if (s.Mean != 0)
-        s.VarCoef = s.StdDev / static_cast<float>(s.Mean) * 100.0f;
+        s.VarCoef = static_cast<float>(static_cast<double>(s.StdDev) / s.Mean * 100.0);
     return s;
 }
 
@@ -57,6 +58,26 @@ ColourStatistics sampleStatistics(std::span<const SampleColor> colors)
         b.addDeviation(c.B);
     }
     return { r.result(), g.result(), b.result() };
+}
+
+int wholeNumberWithin(std::string_view text, int min, int max)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return min;
+    text = text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    const bool negative = text.front() == '-';
+    if (text.front() == '-' || text.front() == '+')
+        text.remove_prefix(1);
+    if (text.empty() || !std::ranges::all_of(text, [](char c) { return c >= '0' && c <= '9'; }))
+        return min;
+    // However far beyond the range a number lies, it goes to the same end; stopping early
+    // keeps the value well within long long.
+    constexpr long long Far = 1'000'000'000'000LL;
+    long long value = 0;
+    for (const char c : text)
+        value = std::min(value * 10 + (c - '0'), Far);
+    return int(std::clamp(negative ? -value : value, (long long)min, (long long)max));
 }
 
 AreaStudy studyArea(const Canvas& source, Rect area, const ChannelBounds& bounds, Canvas* marks)

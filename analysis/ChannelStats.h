@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace probnik {
 
@@ -80,6 +81,11 @@ struct ChannelBounds {
         return Rmin <= r && r <= Rmax && Gmin <= g && g <= Gmax && Bmin <= b && b <= Bmax;
     }
 };
+
+// What a typed bound or "Autozakres" stands for: the whole number in text (blanks around it
+// and a sign allowed), brought to the nearer end of min..max; min when text is not a whole
+// number, the empty text included.
+int wholeNumberWithin(std::string_view text, int min, int max);
 
 struct AreaStudy {
     int Count = 0; // the pixels within the bounds

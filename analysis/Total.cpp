@@ -48,14 +48,16 @@ TCSpinEdit::TCSpinEdit(QWidget* parent)
     setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
 }
 
+QValidator::State TCSpinEdit::validate(QString& input, int& pos) const
+{
+    // No keystroke is refused: a number is put into range only once it is complete.
+    const QValidator::State state = QSpinBox::validate(input, pos);
+    return state == QValidator::Acceptable ? state : QValidator::Intermediate;
+}
+
 void TCSpinEdit::fixup(QString& input) const
 {
-    bool number = false;
-    input.trimmed().toInt(&number);
-    if (!number)
-        input = QStringLiteral("0");
-    else
-        QSpinBox::fixup(input);
+    input = QString::number(wholeNumberWithin(input.toStdString(), minimum(), maximum()));
 }
 
 TGlobal::TGlobal(QWidget* parent)

@@ -2,6 +2,7 @@
 
 #include "analysis/CsvExport.h"
 #include "analysis/Stat.h"
+#include "analysis/Total.h"
 #include "app/Design.h"
 #include "app/Display.h"
 #include "app/ProbnikApplication.h"
@@ -272,7 +273,7 @@ void TProbnikMain::buildToolBar()
         return l;
     };
     Label6 = label("Label6", 252, 88, QStringLiteral("    Autozakres:  "), Qt::AlignRight);
-    A = new QSpinBox(ToolBar1);
+    A = new TCSpinEdit(ToolBar1);
     A->setObjectName(QStringLiteral("A"));
     A->setGeometry(340, top, 50, height);
     A->setRange(0, 100);

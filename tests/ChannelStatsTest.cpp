@@ -46,6 +46,7 @@ TEST(ChannelStatistics, WorkedExamplesAndEdgeCases)
         { { 0, 1, 1 }, "0 1.000 0.00 %" }, // a mean of 0 has no coefficient
         { { 10, 20, 30 }, "20 10.000 50.00 %" }, // divisor n - 1
         { { 255, 0 }, "127 180.314 141.98 %" },
+        { { 90, 205, 106, 206, 32 }, "127 76.092 59.91 %" }, // 59.92 with a second rounding
         { { 10, 11, 11 }, "10 1.000 10.00 %" },
         { { 0, 0, 0 }, "0 0.000 0.00 %" },
         { { 77, 77 }, "77 0.000 0.00 %" },
@@ -55,17 +56,24 @@ TEST(ChannelStatistics, WorkedExamplesAndEdgeCases)
     for (const Case& c : cases)
         EXPECT_EQ(text(channelStatistics(c.values)), c.shown) << c.shown;
 
-    // The worked example to the last bit of single precision.
-    const ChannelStatistics s = channelStatistics(std::vector { 200, 201, 203, 198 });
-    EXPECT_EQ(s.StdDev, 2.16024684906006f);
-    EXPECT_EQ(s.VarCoef, 1.08012342453003f);
-
-    // The coefficient is worked out in single precision step by step; here that differs in
-    // the last bit from one rounding of the exact quotient.
-    const ChannelStatistics c = channelStatistics(std::vector { 0, 0, 19 });
-    ASSERT_EQ(c.Mean, 6);
-    ASSERT_NE(c.StdDev / 6.0f * 100.0f, float(double(c.StdDev) / 6.0 * 100.0));
-    EXPECT_EQ(c.VarCoef, c.StdDev / 6.0f * 100.0f);
+    // To the last bit of single precision: the coefficient is worked out from the stored
+    // deviation in double and rounded once, when it is stored.
+    struct Exact {
+        std::vector<int> values;
+        float stdDev;
+        float varCoef;
+    };
+    const Exact exact[] = {
+        { { 200, 201, 203, 198 }, 2.16024684906006f, 1.08012342453003f },
+        { { 90, 205, 106, 206, 32 }, 76.0920486450195f, 59.9149971008301f },
+        { { 210, 242 }, 22.6274166107178f, 10.012131690979f },
+        { { 0, 0, 19 }, 10.9772491455078f, 182.954147338867f },
+    };
+    for (const Exact& e : exact) {
+        const ChannelStatistics s = channelStatistics(e.values);
+        EXPECT_EQ(s.StdDev, e.stdDev) << e.varCoef;
+        EXPECT_EQ(s.VarCoef, e.varCoef) << e.varCoef;
+    }
 }
 
 TEST(ChannelStatistics, SquaresAreSummedInSinglePrecisionInListOrder)

@@ -68,7 +68,8 @@ TEST(CsvExport, NumbersHaveFifteenDigitsOfTheStoredFloatAndAPointWhateverTheLoca
     };
     const Case cases[] = {
         { float(std::sqrt(double(14.0f / 3.0f))), "2.16024684906006" },
-        { float(std::sqrt(double(14.0f / 3.0f))) / 200.0f * 100.0f, "1.08012342453003" },
+        { 1.08012342453003f, "1.08012342453003" },
+        { 10.012131690979f, "10.012131690979" },
         { 10.0f, "10" },
         { 50.0f, "50" },
         { 0.0f, "0" },

@@ -158,3 +158,48 @@ TEST_F(StatTest, ClosingWithoutZamknijHandsNothingOn)
     EXPECT_EQ(demonstrated(), (QStringList { "255", "255", "255" }));
     EXPECT_EQ(bounds(), (std::vector { 0, 255, 0, 255, 0, 255 }));
 }
+
+TEST_F(StatTest, TypedAutozakresIsBroughtIntoRangeAndNoNumberTransfersNoBand)
+{
+    // Red: mean 10, deviation 7.55; green: deviation below 1; blue: the band reaches 255.
+    take({ { 2, 100, 250 }, { 11, 100, 240 }, { 17, 101, 255 } });
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const std::vector<int> before { 5, 250, 6, 249, 7, 248 };
+    // "Autozakres" is typed over a previous 2 and then left by Tab, or used by "Zamknij"
+    // while it still has the focus.
+    struct Case {
+        const char* typed;
+        bool leave;
+        const char* shown;
+        std::vector<int> bounds;
+    };
+    const Case cases[] = {
+        { "150", true, "100", { 0, 255, 100, 100, 0, 255 } }, // not 15
+        { "150", false, "100", { 0, 255, 100, 100, 0, 255 } },
+        { "", true, "0", before }, // no band, not the previous 2
+        { "", false, "0", before },
+        { "x", false, "0", before },
+        { "1", false, "1", { 3, 17, 100, 100, 241, 255 } },
+    };
+    QSpinBox* const spins[]
+        = { study->Rmin, study->Rmax, study->Gmin, study->Gmax, study->Bmin, study->Bmax };
+    for (const Case& c : cases) {
+        for (std::size_t i = 0; i < before.size(); ++i)
+            spins[i]->setValue(before[i]);
+        window->A->setValue(2);
+        window->A->setFocus();
+        window->A->selectAll();
+        QTest::keyClick(window->A, Qt::Key_Delete);
+        QTest::keyClicks(window->A, QString::fromLatin1(c.typed));
+        if (c.leave) {
+            QTest::keyClick(window->A, Qt::Key_Tab);
+            EXPECT_FALSE(window->A->hasFocus()) << c.typed;
+            EXPECT_EQ(window->A->text().toStdString(), c.shown) << c.typed;
+        }
+        showAndHide();
+        stat->BitBtn1->click();
+        EXPECT_EQ(window->A->text().toStdString(), c.shown) << c.typed;
+        EXPECT_EQ(bounds(), c.bounds) << c.typed << " " << c.leave;
+    }
+}

@@ -126,15 +126,53 @@ TEST_F(TotalTest, DesignAndStartingState)
             next = next->nextInFocusChain();
         EXPECT_EQ(next, order[i]) << i;
     }
-
-    // A bound holds whole numbers from 0 to 255; anything else is put right.
     study->Rmax->setValue(300);
     EXPECT_EQ(study->Rmax->value(), 255);
-    study->Rmax->selectAll();
-    QTest::keyClick(study->Rmax, Qt::Key_Backspace);
-    study->Rmax->interpretText();
-    EXPECT_EQ(study->Rmax->value(), 0);
-    EXPECT_EQ(study->Rmax->text(), QStringLiteral("0"));
+}
+
+TEST_F(TotalTest, TypedBoundsAreTakenWholeAndBroughtIntoRange)
+{
+    study->show();
+    QApplication::setActiveWindow(study.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(study.get()));
+    // Each bound is typed over its whole text and then left by Tab, or used by "Badanie"
+    // while it still has the focus.
+    struct Case {
+        TCSpinEdit* TGlobal::*bound;
+        const char* typed;
+        bool leave;
+        const char* shown;
+    };
+    const Case cases[] = {
+        { &TGlobal::Rmax, "300", true, "255" }, // not 30
+        { &TGlobal::Gmax, "256", true, "255" },
+        { &TGlobal::Rmax, "300", false, "255" },
+        { &TGlobal::Bmin, "-7", true, "0" },
+        { &TGlobal::Gmin, "", true, "0" },
+        { &TGlobal::Bmax, "x", false, "0" },
+        { &TGlobal::Rmin, "1.5", true, "0" },
+        { &TGlobal::Bmax, "99999999999", true, "255" },
+    };
+    for (const Case& c : cases) {
+        setBounds({});
+        TCSpinEdit* const bound = study.get()->*c.bound;
+        bound->setFocus();
+        bound->selectAll();
+        QTest::keyClick(bound, Qt::Key_Delete);
+        QTest::keyClicks(bound, QString::fromLatin1(c.typed));
+        if (c.leave) {
+            QTest::keyClick(bound, Qt::Key_Tab);
+            EXPECT_FALSE(bound->hasFocus()) << c.typed;
+            EXPECT_EQ(bound->text().toStdString(), c.shown) << c.typed;
+        }
+        study->BitBtn1->click();
+        EXPECT_EQ(bound->text().toStdString(), c.shown) << c.typed;
+        EXPECT_EQ(bound->value(), QString::fromLatin1(c.shown).toInt()) << c.typed;
+        const ChannelBounds used { study->Rmin->value(), study->Rmax->value(), study->Gmin->value(),
+            study->Gmax->value(), study->Bmin->value(), study->Bmax->value() };
+        EXPECT_EQ(study->Count, int(matching(window->DisplayBox, used).size())) << c.typed;
+    }
+    study->hide();
 }
 
 TEST_F(TotalTest, ShowingSetsCaptionAndPlace)

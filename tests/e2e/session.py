@@ -173,7 +173,7 @@ def statistics(values):
     for v in values:
         acc = f32(acc + (v - mean) ** 2)
     deviation = f32(math.sqrt(f32(acc / (n - 1))))
-    coefficient = f32(f32(deviation / mean) * 100) if mean else 0.0
+    coefficient = f32(deviation / mean * 100) if mean else 0.0
     return mean, deviation, coefficient
 
 
