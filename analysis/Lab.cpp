@@ -207,6 +207,7 @@ void TKolorymetria::buildDesign()
     Table->setObjectName(QStringLiteral("Table"));
     Table->setModel(m_model);
     Table->verticalHeader()->hide();
+    Table->verticalHeader()->setDefaultSectionSize(Table->fontMetrics().height() + 6);
     Table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     Table->setSelectionBehavior(QAbstractItemView::SelectRows);
     Table->setSelectionMode(QAbstractItemView::ExtendedSelection);
