@@ -1,6 +1,7 @@
 #include "analysis/ChannelStats.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -89,6 +90,10 @@ AreaStudy studyArea(const Canvas& source, Rect area, const ChannelBounds& bounds
     const int bottom = std::min(area.Bottom, source.height());
 
     ChannelAccumulator r, g, b;
+    // The matches go to the L*a*b* sums in batches, which the accumulator converts fastest.
+    lab::LabAccumulator labSums;
+    std::array<Color, 256> batch;
+    std::size_t held = 0;
     for (int x = left; x < right; ++x)
         for (int y = top; y < bottom; ++y) {
             const Color c = source.pixel(x, y);
@@ -97,12 +102,19 @@ AreaStudy studyArea(const Canvas& source, Rect area, const ChannelBounds& bounds
             r.add(red(c));
             g.add(green(c));
             b.add(blue(c));
+            batch[held++] = c;
+            if (held == batch.size()) {
+                labSums.add(batch);
+                held = 0;
+            }
             if (marks)
                 marks->setPixel(x, y, Black);
         }
+    labSums.add(std::span(batch.data(), held));
 
     AreaStudy study;
     study.Count = r.count();
+    study.Lab = labSums.result();
     if (study.Count == 0)
         return study;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/Colorimetry.h"
 #include "common/Color.h"
 #include "common/Geometry.h"
 #include "picture/Canvas.h"
@@ -90,6 +91,7 @@ int wholeNumberWithin(std::string_view text, int min, int max);
 struct AreaStudy {
     int Count = 0; // the pixels within the bounds
     ColourStatistics Stats; // their statistics; all 0 without a match
+    lab::LabStatistics Lab; // the same pixels in CIE L*a*b*
 };
 
 // Studies the pixels of source in area (Right and Bottom excluded) that lie within the bounds,

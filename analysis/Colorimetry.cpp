@@ -300,6 +300,35 @@ std::string fourDecimals(double value)
     return s;
 }
 
+std::optional<double> parseDecimal(std::string_view text)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    std::string number(text);
+    int digits = 0, points = 0;
+    for (std::size_t i = 0; i < number.size(); ++i) {
+        char& c = number[i];
+        if (c >= '0' && c <= '9')
+            ++digits;
+        else if (c == '.' || c == ',') {
+            c = '.';
+            ++points;
+        } else if (!(c == '-' && i == 0))
+            return std::nullopt;
+    }
+    if (digits == 0 || points > 1)
+        return std::nullopt;
+    double value = 0;
+    const char* const last = number.data() + number.size();
+    const auto [end, ec] = std::from_chars(number.data(), last, value);
+    if (ec != std::errc {} || end != last)
+        return std::nullopt;
+    return value;
+}
+
 std::optional<Error> writeCsv(
     std::ostream& out, std::span<const Color> samples, Lab reference, std::string_view separator)
 {

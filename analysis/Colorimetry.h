@@ -97,6 +97,11 @@ inline LabStatistics areaStatistics(std::span<const Color> colors)
 // that rounds to zero is written "0.0000", never "-0.0000".
 std::string fourDecimals(double value);
 
+// A number as a person types it into a window: blanks around it, an optional minus sign, and
+// digits with at most one decimal point or comma ("-12,5", "3.", ".5"). None for anything
+// else (exponents, "inf", two signs), whatever the locale.
+std::optional<double> parseDecimal(std::string_view text);
+
 // Writes the colorimetry table as CSV: UTF-8 with a byte-order mark, CR LF line ends, the
 // header Nr, R, G, B, L*, a*, b*, C*, h, dE00, one row per sample in order (Nr from 1; R, G, B
 // as integers; the rest with four decimals; dE00 to `reference`), then ColourModel as the last

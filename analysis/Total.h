@@ -1,5 +1,7 @@
 #pragma once
 
+#include "analysis/Colorimetry.h"
+
 #include <QDialog>
 #include <QSpinBox>
 
@@ -87,6 +89,10 @@ public:
     void BitBtn1Click();
     void OKBtnClick();
     void CancelBtnClick();
+
+signals:
+    // After every study, also one without a match: the matches' statistics in CIE L*a*b*.
+    void studied(const probnik::lab::LabStatistics& area);
 
 protected:
     void showEvent(QShowEvent* event) override;

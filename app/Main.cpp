@@ -315,12 +315,16 @@ void TProbnikMain::buildMenu()
         &TProbnikMain::HelpAbout1Execute);
     ColorDial = action("ColorDial", QStringLiteral("ColorDial"), QKeySequence(Qt::Key_F9),
         &TProbnikMain::ColorDialExecute);
+    Kolorymetria1 = action("Kolorymetria1", QStringLiteral("Kolorymetria"),
+        QKeySequence(Qt::CTRL | Qt::Key_L), &TProbnikMain::Kolorymetria1Execute);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&Plik"));
     file->addAction(FileOpen1);
     file->addAction(FileSave1);
     file->addSeparator();
     file->addAction(FileExit1);
+    QMenu* analysis = menuBar()->addMenu(QStringLiteral("&Analiza"));
+    analysis->addAction(Kolorymetria1);
     QMenu* help = menuBar()->addMenu(QStringLiteral("Pomoc"));
     help->addAction(Pomoc1);
     help->addAction(HelpAbout1);

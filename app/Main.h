@@ -85,6 +85,7 @@ public:
     QAction* HelpAbout1 = nullptr;
     QAction* Pomoc1 = nullptr; // "Opis"
     QAction* ColorDial = nullptr;
+    QAction* Kolorymetria1 = nullptr; // "Analiza" -> "Kolorymetria"
 
     // Handlers.
     void FileOpen1Execute();
@@ -98,6 +99,7 @@ public:
     void HelpAbout1Execute();
     void Pomoc1Click();
     void ColorDialExecute();
+    void Kolorymetria1Execute();
     void DoBitMap();
     void FormPaint();
     void FormResize();
@@ -129,6 +131,10 @@ public:
     // counts the frame and the menu bar; the window here counts the menu bar only).
     QSize windowSizeForOuter(int w, int h) const;
 
+signals:
+    // A sample was taken or removed, or the list was emptied; Samples is already up to date.
+    void samplesChanged();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -143,6 +149,8 @@ private:
     void buildToolBar();
     void buildMenu();
     void showCanvas(); // asks Qt to show what was drawn on the canvas
+    // The counter shows the sample count, and whoever follows the samples hears of the change.
+    void showSampleCount();
     // The first local file of a drag, or empty text.
     static QString droppedFile(const QMimeData* data);
 

@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "analysis/Lab.h"
 #include "analysis/Stat.h"
 #include "analysis/Total.h"
 #include "analysis/Warn.h"
@@ -22,10 +23,12 @@ void createWindows()
     Statystyka = new TStatystyka;
     OKBottomDlg = new TOKBottomDlg;
     Global = new TGlobal;
+    Kolorymetria = new TKolorymetria;
 }
 
 void destroyWindows()
 {
+    delete Kolorymetria;
     delete Global;
     delete OKBottomDlg;
     delete Statystyka;

@@ -1,7 +1,8 @@
 #pragma once
 
 // Builds every window of the program once, in order: the main window, the about box, the
-// colour demonstration, the statistics, the overwrite confirmation and the area study.
+// colour demonstration, the statistics, the overwrite confirmation, the area study and the
+// colorimetry window.
 void createWindows();
 // Destroys them in the opposite order; the main window writes the settings on its way out.
 void destroyWindows();

@@ -35,8 +35,8 @@ void TProbnikMain::TakeSample(int x, int y)
     if (!Samples.accepts({ x, y }))
         return;
     const std::string row = Samples.add({ x, y }, ColourAt(x, y));
-    Label1->setText(QString::fromStdString(SampleStore::counterText(Samples.SampleCount)));
     RichEdit1->appendPlainText(QString::fromStdString(row));
+    showSampleCount();
 }
 
 void TProbnikMain::Button1Click()
@@ -50,12 +50,18 @@ void TProbnikMain::Button1Click()
         cursor.select(QTextCursor::Document);
     cursor.removeSelectedText();
     Samples.removeLast();
-    Label1->setText(QString::fromStdString(SampleStore::counterText(Samples.SampleCount)));
+    showSampleCount();
 }
 
 void TProbnikMain::Button4Click()
 {
     Samples.clear();
-    Label1->setText(QString::fromStdString(SampleStore::counterText(0)));
     RichEdit1->clear();
+    showSampleCount();
+}
+
+void TProbnikMain::showSampleCount()
+{
+    Label1->setText(QString::fromStdString(SampleStore::counterText(Samples.SampleCount)));
+    emit samplesChanged();
 }

@@ -1,5 +1,6 @@
 // The about box, the help menu, the end of the program and the manual that the build renders.
 #include "info/about.h"
+#include "analysis/Lab.h"
 #include "analysis/Stat.h"
 #include "analysis/Total.h"
 #include "analysis/Warn.h"
@@ -221,6 +222,7 @@ TEST_F(MainWindowTest, TheMenusHoldTheirCommands)
     const std::vector<QStringList> expected {
         { QStringLiteral("&Plik"), QStringLiteral("&Otwórz"), QStringLiteral("Zapi&sz"),
             QStringLiteral("-"), QStringLiteral("Koniec") },
+        { QStringLiteral("&Analiza"), QStringLiteral("Kolorymetria") },
         { QStringLiteral("Pomoc"), QStringLiteral("Opis"), QStringLiteral("O programie..") },
     };
     EXPECT_EQ(menus, expected);
@@ -354,7 +356,8 @@ TEST(ManualTest, NamesEveryWindowAndCommandAsTheProgramShowsThem)
     for (QDialog* window : { static_cast<QDialog*>(AboutBox), static_cast<QDialog*>(Statystyka),
              static_cast<QDialog*>(OKBottomDlg), static_cast<QDialog*>(Global) })
         names << window->windowTitle();
-    names << Shower->windowTitle();
+    names << Shower->windowTitle() << Kolorymetria->windowTitle() << Kolorymetria->Zapisz->text()
+          << Kolorymetria->RefSet->text();
     for (QAction* item : ProbnikMain->menuBar()->actions()) {
         names << item->text();
         for (QAction* entry : item->menu()->actions())

@@ -6,6 +6,7 @@
 // In the source, {{NAME}} stands for a value of the build (VERSION, COPYRIGHT, EMAIL, WEB,
 // DOCDIR) or for the CSV file the session wrote (CSV), and <img src="NAME.png"> for the
 // picture NAME taken during the session.
+#include "analysis/Lab.h"
 #include "analysis/Stat.h"
 #include "analysis/Total.h"
 #include "analysis/Warn.h"
@@ -197,6 +198,11 @@ Session playSession(Script& script, const QString& folder)
     main->FormMouseMove(Qt::LeftButton, Qt::NoModifier, 200, 292);
     main->FormMouseUp(Qt::LeftButton, Qt::NoModifier, 200, 292);
     script.onModal = nullptr;
+
+    // The samples and the studied area in L*a*b*.
+    Kolorymetria->show();
+    take(QStringLiteral("kolorymetria"), Kolorymetria);
+    Kolorymetria->hide();
 
     // The barn's colour as circles on a pale background.
     Shower->show();

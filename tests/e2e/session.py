@@ -4,8 +4,9 @@
 Opens a generated bitmap through the real Open dialog, takes samples with the mouse, saves them
 through the real Save dialog and compares the CSV file byte for byte; studies an area in area
 mode and checks on the screen that exactly the matching pixels turned black; sends the mean
-colour to the demonstration window and checks its texture; quits through the menu and checks
-the settings file. Optionally saves screenshots of the windows (second argument: a folder).
+colour to the demonstration window and checks its texture; opens "Kolorymetria" with Ctrl+L,
+saves its table and checks its L*a*b* values; quits through the menu and checks the settings
+file. Optionally saves screenshots of the windows (second argument: a folder).
 """
 
 import math
@@ -211,6 +212,41 @@ def expected_csv(samples, sep=";"):
     return "".join(line + "\r\n" for line in lines).encode("cp1250")
 
 
+def lab(r, g, b):
+    """sRGB to CIE L*a*b* (D65), from the published sRGB primaries."""
+    def linear(v):
+        v /= 255
+        return v / 12.92 if v <= 0.04045 else ((v + 0.055) / 1.055) ** 2.4
+    rgb = [linear(v) for v in (r, g, b)]
+    matrix = ((0.4124564, 0.3575761, 0.1804375), (0.2126729, 0.7151522, 0.0721750),
+              (0.0193339, 0.1191920, 0.9503041))
+    white = (95.047, 100.0, 108.883)
+    def f(t):
+        return t ** (1 / 3) if t > 216 / 24389 else (24389 / 27 * t + 16) / 116
+    fx, fy, fz = (f(100 * sum(m * c for m, c in zip(row, rgb)) / w) for row, w in zip(matrix, white))
+    return 116 * fy - 16, 500 * (fx - fy), 200 * (fy - fz)
+
+
+def check_lab_csv(written, samples):
+    if not written.startswith(b"\xef\xbb\xbf"):
+        raise Failure("the colorimetry CSV has no byte-order mark")
+    lines = written[3:].decode("utf-8").split("\r\n")
+    if lines[0] != "Nr;R;G;B;L*;a*;b*;C*;h;dE00" or len(lines) != len(samples) + 3 or lines[-1]:
+        raise Failure("colorimetry CSV layout: %r" % lines)
+    if not lines[-2].startswith("Model barw: sRGB"):
+        raise Failure("no colour model in the colorimetry CSV: %r" % lines[-2])
+    for n, (line, colour) in enumerate(zip(lines[1:], samples), 1):
+        fields = line.split(";")
+        L, a, b = lab(*colour)
+        if fields[:4] != [str(n), *map(str, colour)]:
+            raise Failure("colorimetry row %d: %r" % (n, line))
+        for got, want in zip(map(float, fields[4:8]), (L, a, b, math.hypot(a, b))):
+            if abs(got - want) > 0.03:
+                raise Failure("colorimetry row %d: %r, expected L*a*b* %.4f %.4f %.4f" % (n, line, L, a, b))
+        if n == 1 and fields[9] != "0.0000":
+            raise Failure("sample 1 is the reference, yet dE00 is %s" % fields[9])
+
+
 def main():
     work = tempfile.mkdtemp(prefix="probnik-e2e-")
     session = Session(work)
@@ -357,6 +393,28 @@ def run(s, work):
     if seen != QUADRANTS[(0, 0)]:
         raise Failure("the demonstration window shows %s, not %s" % (seen, QUADRANTS[(0, 0)]))
     s.save_window("demonstration.png", "Demonstracja koloru")
+
+    # The colorimetry window: Ctrl+L on the main window, its table saved through the real dialog.
+    s.xdotool("windowfocus", "--sync", main_window)
+    s.xdotool("key", "ctrl+l")
+    colorimetry = s.window("Kolorymetria")
+    time.sleep(0.5)
+    s.save_window("colorimetry.png", "Kolorymetria")
+    lab_export = os.path.join(work, "export", "lab.csv")
+    s.xdotool("windowfocus", "--sync", colorimetry)
+    s.xdotool("key", "ctrl+s")
+    time.sleep(1)
+    s.xdotool("key", "--delay", 50, "ctrl+a")
+    s.xdotool("type", "--delay", 20, lab_export)
+    s.xdotool("key", "Return")
+    deadline = time.time() + 10
+    while not os.path.exists(lab_export) and time.time() < deadline:
+        time.sleep(0.2)
+    if not os.path.exists(lab_export):
+        raise Failure("no colorimetry CSV file was written")
+    time.sleep(0.5)
+    with open(lab_export, "rb") as f:
+        check_lab_csv(f.read(), samples)
 
     # 3. Quit through the menu; the settings hold the export folder.
     s.quit_through_menu(main_window)

@@ -1,0 +1,491 @@
+#include "analysis/Lab.h"
+
+#include "analysis/Total.h"
+#include "analysis/Warn.h"
+#include "app/Main.h"
+#include "app/ProbnikApplication.h"
+
+#include <QAbstractTableModel>
+#include <QAction>
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <sstream>
+
+using namespace probnik;
+
+TKolorymetria* Kolorymetria = nullptr;
+
+namespace {
+
+const QString Dash = QStringLiteral("–");
+
+// Two decimals and a point whatever the locale; no "-0.00".
+QString twoDecimals(double value)
+{
+    QString text = QString::number(value, 'f', 2);
+    return text == QStringLiteral("-0.00") ? QStringLiteral("0.00") : text;
+}
+
+// A hue just below 360 degrees rounds to the same hue as 0.
+QString hueText(double degrees)
+{
+    const QString text = twoDecimals(degrees);
+    return text == QStringLiteral("360.00") ? QStringLiteral("0.00") : text;
+}
+
+} // namespace
+
+// The rows of the table, worked out once per sample; dE00 follows the reference.
+class LabTableModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    // Samples are only ever added or removed at the end, or all cleared: rows that stay keep
+    // their selection.
+    void setColours(const std::vector<Color>& colours)
+    {
+        const int old = int(m_rows.size());
+        const int now = int(colours.size());
+        const int kept
+            = int(std::mismatch(m_rows.begin(), m_rows.end(), colours.begin(), colours.end(),
+                      [](const Row& row, Color c) { return row.colour == c; })
+                      .first
+                - m_rows.begin());
+        if (kept < std::min(old, now)) {
+            beginResetModel();
+            m_rows.clear();
+            for (const Color c : colours)
+                m_rows.push_back(makeRow(c));
+            endResetModel();
+        } else if (now > old) {
+            beginInsertRows({}, old, now - 1);
+            for (int i = old; i < now; ++i)
+                m_rows.push_back(makeRow(colours[std::size_t(i)]));
+            endInsertRows();
+        } else if (now < old) {
+            beginRemoveRows({}, now, old - 1);
+            m_rows.resize(std::size_t(now));
+            endRemoveRows();
+        }
+    }
+
+    void setReference(std::optional<lab::Lab> reference, int referenceRow)
+    {
+        m_reference = reference;
+        m_referenceRow = referenceRow;
+        if (!m_rows.empty())
+            emit dataChanged(index(0, 0), index(rowCount() - 1, TKolorymetria::ColumnCount - 1));
+    }
+
+    QString text(int row, int column) const
+    {
+        const Row& r = m_rows[std::size_t(row)];
+        switch (column) {
+        case TKolorymetria::Nr:
+            return QString::number(row + 1);
+        case TKolorymetria::R:
+            return QString::number(red(r.colour));
+        case TKolorymetria::G:
+            return QString::number(green(r.colour));
+        case TKolorymetria::B:
+            return QString::number(blue(r.colour));
+        case TKolorymetria::L:
+            return twoDecimals(r.lab.L);
+        case TKolorymetria::A:
+            return twoDecimals(r.lab.a);
+        case TKolorymetria::Bstar:
+            return twoDecimals(r.lab.b);
+        case TKolorymetria::C:
+            return twoDecimals(r.lch.C);
+        case TKolorymetria::H:
+            return hueText(r.lch.h);
+        case TKolorymetria::DeltaE:
+            return m_reference ? twoDecimals(lab::deltaE00(r.lab, *m_reference)) : Dash;
+        default:
+            return {};
+        }
+    }
+
+    int rowCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(m_rows.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : TKolorymetria::ColumnCount;
+    }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid())
+            return {};
+        if (role == Qt::DisplayRole)
+            return text(index.row(), index.column());
+        if (role == Qt::TextAlignmentRole)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        if (role == Qt::FontRole && index.row() == m_referenceRow) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        return {};
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+            return QAbstractTableModel::headerData(section, orientation, role);
+        static const char* const names[]
+            = { "Nr", "R", "G", "B", "L*", "a*", "b*", "C*", "h", "ΔE00" };
+        return section >= 0 && section < TKolorymetria::ColumnCount
+            ? QString::fromUtf8(names[section])
+            : QString();
+    }
+
+private:
+    struct Row {
+        Color colour;
+        lab::Lab lab;
+        lab::LCh lch;
+    };
+    static Row makeRow(Color c)
+    {
+        const lab::Lab l = lab::labFromColor(c);
+        return { c, l, lab::lchFromLab(l) };
+    }
+
+    std::vector<Row> m_rows;
+    std::optional<lab::Lab> m_reference;
+    int m_referenceRow = -1;
+};
+
+TKolorymetria::TKolorymetria(QWidget* parent)
+    : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("Kolorymetria"));
+    setWindowTitle(QStringLiteral("Kolorymetria"));
+    buildDesign();
+    // Created after the main window and the area study, it follows both from the start.
+    if (ProbnikMain)
+        connect(ProbnikMain, &TProbnikMain::samplesChanged, this, &TKolorymetria::refreshSamples);
+    if (Global)
+        connect(Global, &TGlobal::studied, this, &TKolorymetria::showArea);
+    refreshSamples();
+}
+
+TKolorymetria::~TKolorymetria()
+{
+    if (Kolorymetria == this)
+        Kolorymetria = nullptr;
+}
+
+void TKolorymetria::buildDesign()
+{
+    auto* layout = new QVBoxLayout(this);
+
+    Model = new QLabel(
+        QString::fromUtf8(lab::ColourModel.data(), qsizetype(lab::ColourModel.size())), this);
+    Model->setObjectName(QStringLiteral("Model"));
+    Model->setWordWrap(true);
+    layout->addWidget(Model);
+
+    m_model = new LabTableModel(this);
+    Table = new QTableView(this);
+    Table->setObjectName(QStringLiteral("Table"));
+    Table->setModel(m_model);
+    Table->verticalHeader()->hide();
+    Table->verticalHeader()->setDefaultSectionSize(Table->fontMetrics().height() + 6);
+    Table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    Table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Table->setAlternatingRowColors(true);
+    Table->setToolTip(
+        QStringLiteral("Podwójne kliknięcie wiersza: ta próbka staje się odniesieniem"));
+    connect(Table, &QTableView::doubleClicked, this,
+        [this](const QModelIndex& index) { chooseSample(index.row()); });
+    layout->addWidget(Table, 1);
+
+    auto* referenceRow = new QHBoxLayout;
+    Reference = new QLabel(this);
+    Reference->setObjectName(QStringLiteral("Reference"));
+    QFont bold = Reference->font();
+    bold.setBold(true);
+    Reference->setFont(bold);
+    referenceRow->addWidget(Reference, 1);
+    auto edit = [this, referenceRow](const char* name, const QString& caption) {
+        referenceRow->addWidget(new QLabel(caption, this));
+        auto* e = new QLineEdit(this);
+        e->setObjectName(QString::fromLatin1(name));
+        e->setMaximumWidth(70);
+        connect(e, &QLineEdit::returnPressed, this, &TKolorymetria::RefSetClick);
+        referenceRow->addWidget(e);
+        return e;
+    };
+    RefL = edit("RefL", QStringLiteral("L*"));
+    RefA = edit("RefA", QStringLiteral("a*"));
+    RefB = edit("RefB", QStringLiteral("b*"));
+    RefSet = new QPushButton(QStringLiteral("Ustaw"), this);
+    RefSet->setObjectName(QStringLiteral("RefSet"));
+    RefSet->setToolTip(QStringLiteral("Wpisane L*, a*, b* stają się odniesieniem"));
+    connect(RefSet, &QPushButton::clicked, this, &TKolorymetria::RefSetClick);
+    referenceRow->addWidget(RefSet);
+    layout->addLayout(referenceRow);
+
+    RefNote = new QLabel(this);
+    RefNote->setObjectName(QStringLiteral("RefNote"));
+    RefNote->setStyleSheet(QStringLiteral("color: #b00000"));
+    RefNote->setWordWrap(true);
+    RefNote->hide();
+    layout->addWidget(RefNote);
+
+    // Two blocks of the same shape: mean and deviation of L*, a*, b*, then one dE00.
+    auto block = [this](const QString& title, QLabel*(&mean)[3], QLabel*(&dev)[3],
+                     const QString& last, QLabel*& lastValue) {
+        auto* box = new QGroupBox(title, this);
+        auto* grid = new QGridLayout(box);
+        const char* const heads[] = { "L*", "a*", "b*" };
+        for (int i = 0; i < 3; ++i) {
+            auto* head = new QLabel(QString::fromLatin1(heads[i]), box);
+            head->setAlignment(Qt::AlignRight);
+            grid->addWidget(head, 0, i + 1);
+        }
+        grid->addWidget(new QLabel(QStringLiteral("Średnia"), box), 1, 0);
+        grid->addWidget(new QLabel(QStringLiteral("Odchylenie std."), box), 2, 0);
+        for (int i = 0; i < 3; ++i) {
+            mean[i] = new QLabel(Dash, box);
+            dev[i] = new QLabel(Dash, box);
+            mean[i]->setAlignment(Qt::AlignRight);
+            dev[i]->setAlignment(Qt::AlignRight);
+            grid->addWidget(mean[i], 1, i + 1);
+            grid->addWidget(dev[i], 2, i + 1);
+        }
+        grid->addWidget(new QLabel(last, box), 3, 0, 1, 3);
+        lastValue = new QLabel(Dash, box);
+        lastValue->setAlignment(Qt::AlignRight);
+        grid->addWidget(lastValue, 3, 3);
+        return std::pair { box, grid };
+    };
+    auto* blocks = new QHBoxLayout;
+    const auto [samples, sampleGrid] = block(QStringLiteral("Próbki (średnia w L*a*b*)"),
+        SampleMean, SampleDev, QStringLiteral("Największe ΔE00 od średniej"), SampleSpread);
+    blocks->addWidget(samples);
+    const auto [area, areaGrid] = block(QStringLiteral("Obszar – ostatnie „Badanie”"), AreaMean,
+        AreaDev, QStringLiteral("ΔE00 średniej od odniesienia"), AreaDeltaE);
+    AreaCount = new QLabel(area);
+    AreaCount->setObjectName(QStringLiteral("AreaCount"));
+    areaGrid->addWidget(AreaCount, 0, 0);
+    blocks->addWidget(area);
+    layout->addLayout(blocks);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    Zapisz = new QPushButton(QStringLiteral("Zapisz"), this);
+    Zapisz->setObjectName(QStringLiteral("Zapisz"));
+    Zapisz->setToolTip(QStringLiteral("Zapisz tabelę do pliku CSV (Ctrl+S)"));
+    connect(Zapisz, &QPushButton::clicked, this, &TKolorymetria::ZapiszClick);
+    buttons->addWidget(Zapisz);
+    layout->addLayout(buttons);
+
+    SaveAction = new QAction(QStringLiteral("Zapisz"), this);
+    SaveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(SaveAction, &QAction::triggered, this, &TKolorymetria::ZapiszClick);
+    addAction(SaveAction);
+    CopyAction = new QAction(QStringLiteral("Kopiuj"), this);
+    CopyAction->setShortcut(QKeySequence::Copy);
+    connect(CopyAction, &QAction::triggered, this, &TKolorymetria::copyRows);
+    addAction(CopyAction);
+
+    resize(720, 560);
+}
+
+std::optional<lab::Lab> TKolorymetria::reference() const
+{
+    if (TypedReference)
+        return TypedReference;
+    if (ReferenceSample < int(Colors.size()))
+        return lab::labFromColor(Colors[std::size_t(ReferenceSample)]);
+    return std::nullopt;
+}
+
+void TKolorymetria::refreshSamples()
+{
+    Colors.clear();
+    if (ProbnikMain) {
+        const SampleStore& store = ProbnikMain->Samples;
+        for (int i = 0; i < store.SampleCount; ++i) {
+            const SampleColor& s = store.SampleColors[std::size_t(i)];
+            Colors.push_back(rgb(s.R, s.G, s.B));
+        }
+    }
+    // The chosen sample gone, sample 1 is the reference again.
+    if (ReferenceSample >= int(Colors.size()))
+        ReferenceSample = 0;
+    const int before = m_model->rowCount();
+    m_model->setColours(Colors);
+    if (m_model->rowCount() > before)
+        Table->scrollToBottom();
+    Zapisz->setEnabled(!Colors.empty());
+    SaveAction->setEnabled(!Colors.empty());
+    showReference();
+}
+
+void TKolorymetria::showArea(const lab::LabStatistics& area)
+{
+    Area = area;
+    showStatistics();
+}
+
+void TKolorymetria::chooseSample(int row)
+{
+    if (row < 0 || row >= int(Colors.size()))
+        return;
+    ReferenceSample = row;
+    TypedReference.reset();
+    for (QLineEdit* e : { RefL, RefA, RefB }) {
+        e->clear();
+        e->setStyleSheet({});
+    }
+    RefNote->hide();
+    showReference();
+}
+
+void TKolorymetria::RefSetClick()
+{
+    const struct {
+        QLineEdit* edit;
+        const char* name;
+        double min;
+        double max;
+    } fields[] = { { RefL, "L*", 0, 100 }, { RefA, "a*", -200, 200 }, { RefB, "b*", -200, 200 } };
+    double values[3] = {};
+    QStringList wrong;
+    for (int i = 0; i < 3; ++i) {
+        const auto value = lab::parseDecimal(fields[i].edit->text().toStdString());
+        const bool good = value && *value >= fields[i].min && *value <= fields[i].max;
+        fields[i].edit->setStyleSheet(good ? QString() : QStringLiteral("background: #ffd0d0"));
+        if (good)
+            values[i] = *value;
+        else
+            wrong << QString::fromLatin1(fields[i].name);
+    }
+    if (!wrong.isEmpty()) {
+        RefNote->setText(QStringLiteral("Niepoprawne %1 – odniesienie bez zmian. L* od 0 do 100, "
+                                        "a* i b* od -200 do 200, np. 52,5 lub -12.25.")
+                             .arg(wrong.join(QStringLiteral(", "))));
+        RefNote->show();
+        return;
+    }
+    RefNote->hide();
+    TypedReference = lab::Lab { values[0], values[1], values[2] };
+    showReference();
+}
+
+void TKolorymetria::showReference()
+{
+    if (TypedReference)
+        Reference->setText(QStringLiteral("Odniesienie: L* %1 a* %2 b* %3 (wpisane)")
+                               .arg(twoDecimals(TypedReference->L), twoDecimals(TypedReference->a),
+                                   twoDecimals(TypedReference->b)));
+    else
+        Reference->setText(QStringLiteral("Odniesienie: próbka %1%2")
+                               .arg(ReferenceSample + 1)
+                               .arg(Colors.empty() ? QStringLiteral(" (brak próbek)") : QString()));
+    m_model->setReference(reference(), TypedReference ? -1 : ReferenceSample);
+    showStatistics();
+}
+
+void TKolorymetria::showStatistics()
+{
+    auto show = [](QLabel* const(&labels)[3], std::optional<lab::Lab> values) {
+        const double v[3]
+            = { values ? values->L : 0, values ? values->a : 0, values ? values->b : 0 };
+        for (int i = 0; i < 3; ++i)
+            labels[i]->setText(values ? twoDecimals(v[i]) : Dash);
+    };
+
+    std::vector<lab::Lab> labs;
+    for (const Color c : Colors)
+        labs.push_back(lab::labFromColor(c));
+    const lab::SampleLabStatistics samples = lab::sampleStatistics(labs);
+    const bool any = samples.count > 0;
+    show(SampleMean, any ? std::optional(samples.mean) : std::nullopt);
+    show(SampleDev, samples.stdDev);
+    SampleSpread->setText(any ? twoDecimals(samples.largestDeltaE00) : Dash);
+
+    const bool studied = Area && Area->count > 0;
+    AreaCount->setText(
+        Area ? QStringLiteral("Punktów: %1").arg(Area->count) : QStringLiteral("Punktów: –"));
+    show(AreaMean, studied ? std::optional(Area->mean) : std::nullopt);
+    show(AreaDev, studied ? Area->stdDev : std::nullopt);
+    const auto ref = reference();
+    AreaDeltaE->setText(studied && ref ? twoDecimals(lab::deltaE00(Area->mean, *ref)) : Dash);
+}
+
+void TKolorymetria::ZapiszClick()
+{
+    if (!ProbnikMain || Colors.empty())
+        return;
+    Dialogs& dialogs = ProbnikApplication::dialogs();
+    const QString path = dialogs.saveCsv(this, ProbnikMain->InitialDir);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo::exists(path)
+        && (!OKBottomDlg || dialogs.runModal(OKBottomDlg) != QDialog::Accepted))
+        return;
+
+    std::ostringstream bytes;
+    if (const auto error = lab::writeCsv(
+            bytes, Colors, *reference(), ProbnikMain->Separator.toUtf8().toStdString())) {
+        dialogs.error(this, QString::fromStdString(error->message));
+        return;
+    }
+    // Written whole or not at all: a failed write leaves an existing file as it was.
+    QSaveFile file(path);
+    const std::string data = bytes.str();
+    if (!file.open(QIODevice::WriteOnly)
+        || file.write(data.data(), qint64(data.size())) != qint64(data.size()) || !file.commit()) {
+        dialogs.error(this, QStringLiteral("Cannot create file ") + QDir::toNativeSeparators(path));
+        return;
+    }
+    ProbnikMain->InitialDir = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+}
+
+void TKolorymetria::copyRows()
+{
+    QModelIndexList rows = Table->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return;
+    std::sort(rows.begin(), rows.end(),
+        [](const QModelIndex& x, const QModelIndex& y) { return x.row() < y.row(); });
+    QString text;
+    for (const QModelIndex& row : rows) {
+        QStringList cells;
+        for (int column = 0; column < ColumnCount; ++column)
+            cells << m_model->text(row.row(), column);
+        text += cells.join(u'\t') + u'\n';
+    }
+    QGuiApplication::clipboard()->setText(text);
+}
+
+void TProbnikMain::Kolorymetria1Execute()
+{
+    if (!Kolorymetria)
+        return;
+    Kolorymetria->show();
+    Kolorymetria->raise();
+    Kolorymetria->activateWindow();
+}
