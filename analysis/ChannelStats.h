@@ -30,6 +30,39 @@ struct ColourStatistics {
     friend constexpr bool operator==(const ColourStatistics&, const ColourStatistics&) = default;
 };
 
+// The nine results as the statistics window and the area study keep them, named as in their
+// designs; the coefficients in the order red, blue, green.
+struct StatisticsFields {
+    int MeanR = 0;
+    int MeanG = 0;
+    int MeanB = 0;
+    float StdDevR = 0;
+    float StdDevG = 0;
+    float StdDevB = 0;
+    float VarCoefR = 0;
+    float VarCoefB = 0;
+    float VarCoefG = 0;
+
+    void setStatistics(const ColourStatistics& s)
+    {
+        MeanR = s.R.Mean;
+        MeanG = s.G.Mean;
+        MeanB = s.B.Mean;
+        StdDevR = s.R.StdDev;
+        StdDevG = s.G.StdDev;
+        StdDevB = s.B.StdDev;
+        VarCoefR = s.R.VarCoef;
+        VarCoefB = s.B.VarCoef;
+        VarCoefG = s.G.VarCoef;
+    }
+    ColourStatistics statistics() const
+    {
+        return { { MeanR, StdDevR, VarCoefR }, { MeanG, StdDevG, VarCoefG },
+            { MeanB, StdDevB, VarCoefB } };
+    }
+    Color meanColour() const { return rgb(MeanR, MeanG, MeanB); }
+};
+
 // The statistics of one channel, gathered in two passes over the same values in the same
 // order, so that a caller can feed values straight from where they lie without collecting
 // them first:

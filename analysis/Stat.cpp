@@ -24,9 +24,9 @@ using namespace design;
 
 namespace {
 
-// The design's outer size is 295 x 194; the frame around the client area takes 8 x 34.
-constexpr int ClientWidth = 295 - 8;
-constexpr int ClientHeight = 194 - 34;
+// The design's outer size is 295 x 194.
+constexpr int ClientWidth = 295 - FrameWidth;
+constexpr int ClientHeight = 194 - FrameHeight;
 
 } // namespace
 
@@ -49,64 +49,19 @@ void TStatystyka::buildDesign()
     setFont(sansSerif(11));
     setFixedSize(ClientWidth, ClientHeight);
 
-    // The frames first, so that they lie under the labels they frame.
-    auto bevel = [this](const char* name, int left, int top, int width, int height) {
-        auto* f = new QFrame(this);
-        f->setObjectName(QString::fromLatin1(name));
-        f->setFrameStyle(QFrame::Box | QFrame::Sunken);
-        f->setGeometry(left, top, width, height);
-        f->setAttribute(Qt::WA_TransparentForMouseEvents);
-        return f;
-    };
-    Bevel2 = bevel("Bevel2", 104, 6, 169, 33); // the column heads
-    Bevel3 = bevel("Bevel3", 4, 37, 102, 81); // the row captions
-    Bevel1 = bevel("Bevel1", 104, 37, 169, 81); // the values
-
-    auto label
-        = [this](const char* name, int left, int top, const QString& text, const QFont& font) {
-              auto* l = new QLabel(text, this);
-              l->setObjectName(QString::fromLatin1(name));
-              l->setFont(font);
-              l->move(left, top);
-              l->adjustSize();
-              return l;
-          };
-    auto caption = [this](const char* name, int top, const QString& text, const QFont& font) {
-        auto* l = new QLabel(text, this);
-        l->setObjectName(QString::fromLatin1(name));
-        l->setFont(font);
-        l->setAlignment(Qt::AlignRight | Qt::AlignTop);
-        l->setGeometry(6, top, 93, 13);
-        return l;
-    };
-
-    const QFont head = sansSerif(16, true);
-    const QFont bold = sansSerif(11, true);
-    const QFont italic = sansSerif(11, false, true);
-    const QFont plain = sansSerif(11);
-
-    Label1 = label("Label1", 128, 13, QStringLiteral("R"), head);
-    Label3 = label("Label3", 184, 13, QStringLiteral("G"), head);
-    Label4 = label("Label4", 239, 13, QStringLiteral("B"), head);
-    Label2 = caption("Label2", 45, QStringLiteral("Średnia"), bold);
-    Label5 = caption("Label5", 69, QStringLiteral("Odchylenie stand."), italic);
-    Label6 = caption("Label6", 93, QStringLiteral("Wsp. zmienn."), plain);
-
-    LR = label("LR", 124, 45, QString(), bold);
-    LG = label("LG", 179, 45, QString(), bold);
-    LB = label("LB", 234, 45, QString(), bold);
-    LRS = label("LRS", 120, 69, QString(), italic);
-    LGS = label("LGS", 176, 69, QString(), italic);
-    LBS = label("LBS", 230, 69, QString(), italic);
-    LRO = label("LRO", 120, 93, QString(), plain);
-    LGO = label("LGO", 176, 93, QString(), plain);
-    LBO = label("LBO", 230, 93, QString(), plain);
-
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Panel1->setGeometry(8, 11, 89, 20);
-    Panel1->setAutoFillBackground(true);
+    const ResultGrid grid = buildResultGrid(this, QPoint(0, 0),
+        { { "Label1", "Label3", "Label4" }, { "Label2", "Label5", "Label6" },
+            { "Bevel2", "Bevel3", "Bevel1" } },
+        *this);
+    Label1 = grid.columnHeads[0];
+    Label3 = grid.columnHeads[1];
+    Label4 = grid.columnHeads[2];
+    Label2 = grid.rowHeads[0];
+    Label5 = grid.rowHeads[1];
+    Label6 = grid.rowHeads[2];
+    Bevel2 = grid.frames[0];
+    Bevel3 = grid.frames[1];
+    Bevel1 = grid.frames[2];
     setSwatch(Panel1, Black);
 
     BitBtn1 = new QPushButton(QStringLiteral("Zamknij"), this);
@@ -128,33 +83,20 @@ void TStatystyka::Calculate()
         s = sampleStatistics(
             std::span(samples.SampleColors.data(), std::size_t(samples.SampleCount)));
     }
-    MeanR = s.R.Mean;
-    MeanG = s.G.Mean;
-    MeanB = s.B.Mean;
-    StdDevR = s.R.StdDev;
-    StdDevG = s.G.StdDev;
-    StdDevB = s.B.StdDev;
-    VarCoefR = s.R.VarCoef;
-    VarCoefB = s.B.VarCoef;
-    VarCoefG = s.G.VarCoef;
+    setStatistics(s);
 }
 
 void TStatystyka::FormShow()
 {
     Calculate();
-    showStatistics({ { LR, LG, LB }, { LRS, LGS, LBS }, { LRO, LGO, LBO }, Panel1 },
-        { { MeanR, StdDevR, VarCoefR }, { MeanG, StdDevG, VarCoefG },
-            { MeanB, StdDevB, VarCoefB } });
+    showStatistics(resultLabels(), statistics());
 }
 
 void TStatystyka::BitBtn1Click()
 {
     // The demonstration window takes the colour as if it had been typed in.
-    if (Shower) {
-        Shower->REdit->setText(QString::number(MeanR));
-        Shower->GEdit->setText(QString::number(MeanG));
-        Shower->BEdit->setText(QString::number(MeanB));
-    }
+    if (Shower)
+        Shower->TypeDrawingColour(meanColour());
     if (!ProbnikMain || !Global)
         return;
     // Whatever is typed in "Autozakres" counts, even if its edit still has the focus.

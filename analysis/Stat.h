@@ -1,5 +1,8 @@
 #pragma once
 
+#include "analysis/ChannelStats.h"
+#include "app/Design.h"
+
 #include <QDialog>
 
 class QFrame;
@@ -10,7 +13,9 @@ class QPushButton;
 // each channel of the sample list, and a swatch of the mean colour. "Zamknij" hands the means
 // to the colour demonstration window and, with "Autozakres" above 0, a band around them to
 // the area study's bounds. Created once; closing it only hides it.
-class TStatystyka : public QDialog {
+class TStatystyka : public QDialog,
+                    public design::ResultGridControls,
+                    public probnik::StatisticsFields {
     Q_OBJECT
 public:
     explicit TStatystyka(QWidget* parent = nullptr);
@@ -24,30 +29,11 @@ public:
     QLabel* Label2 = nullptr; // "Średnia"
     QLabel* Label5 = nullptr; // "Odchylenie stand."
     QLabel* Label6 = nullptr; // "Wsp. zmienn."
-    QLabel* LR = nullptr;
-    QLabel* LG = nullptr;
-    QLabel* LB = nullptr;
-    QLabel* LRS = nullptr;
-    QLabel* LGS = nullptr;
-    QLabel* LBS = nullptr;
-    QLabel* LRO = nullptr;
-    QLabel* LGO = nullptr;
-    QLabel* LBO = nullptr;
     QFrame* Bevel2 = nullptr;
     QFrame* Bevel3 = nullptr;
     QFrame* Bevel1 = nullptr;
-    QFrame* Panel1 = nullptr;
 
-    // The results of the latest Calculate.
-    int MeanR = 0;
-    int MeanG = 0;
-    int MeanB = 0;
-    float StdDevR = 0;
-    float StdDevG = 0;
-    float StdDevB = 0;
-    float VarCoefR = 0;
-    float VarCoefB = 0;
-    float VarCoefG = 0;
+    // The results of the latest Calculate are the StatisticsFields (MeanR ... VarCoefG).
 
     // Handlers.
     void FormShow();

@@ -81,38 +81,9 @@ void TGlobal::buildDesign()
     setFixedSize(ClientWidth, ClientHeight);
 
     // The frames first, so that they lie under the controls they frame.
-    auto bevel = [this](const char* name, int left, int top, int width, int height,
-                     int shape = QFrame::Box) {
-        auto* f = new QFrame(this);
-        f->setObjectName(QString::fromLatin1(name));
-        f->setFrameStyle(shape | QFrame::Sunken);
-        f->setGeometry(left, top, width, height);
-        f->setAttribute(Qt::WA_TransparentForMouseEvents);
-        return f;
-    };
-    Bevel1 = bevel("Bevel1", 9, 8, 296, 243); // the bounds block
-    Bevel2 = bevel("Bevel2", 124, 121, 169, 33); // the result heads
-    Bevel3 = bevel("Bevel3", 24, 152, 102, 81); // the row heads
-    Bevel4 = bevel("Bevel4", 124, 152, 169, 81); // the values
-    Bevel5 = bevel("Bevel5", 8, 112, 297, 2, QFrame::HLine);
+    Bevel1 = bevel(this, "Bevel1", { 9, 8, 296, 243 }); // the bounds block
+    Bevel5 = bevel(this, "Bevel5", { 8, 112, 297, 2 }, QFrame::HLine | QFrame::Sunken);
 
-    auto label
-        = [this](const char* name, int left, int top, const QString& text, const QFont& font) {
-              auto* l = new QLabel(text, this);
-              l->setObjectName(QString::fromLatin1(name));
-              l->setFont(font);
-              l->move(left, top);
-              l->adjustSize();
-              return l;
-          };
-    auto rowHead = [this](const char* name, int top, const QString& text, const QFont& font) {
-        auto* l = new QLabel(text, this);
-        l->setObjectName(QString::fromLatin1(name));
-        l->setFont(font);
-        l->setAlignment(Qt::AlignRight | Qt::AlignTop);
-        l->setGeometry(26, top, 93, 13);
-        return l;
-    };
     auto spin = [this](const char* name, int left, int top) {
         auto* s = new TCSpinEdit(this);
         s->setObjectName(QString::fromLatin1(name));
@@ -123,14 +94,12 @@ void TGlobal::buildDesign()
 
     const QFont plain = sansSerif(11);
     const QFont bold = sansSerif(11, true);
-    const QFont italic = sansSerif(11, false, true);
-    const QFont head = sansSerif(16, true);
 
-    Label1 = label("Label1", 40, 32, QStringLiteral("R"), bold);
-    Label2 = label("Label2", 40, 56, QStringLiteral("G"), bold);
-    Label3 = label("Label3", 40, 80, QStringLiteral("B"), bold);
-    Label4 = label("Label4", 72, 16, QStringLiteral("Min"), plain);
-    Label5 = label("Label5", 120, 16, QStringLiteral("Max"), plain);
+    Label1 = label(this, "Label1", { 40, 32 }, QStringLiteral("R"), bold);
+    Label2 = label(this, "Label2", { 40, 56 }, QStringLiteral("G"), bold);
+    Label3 = label(this, "Label3", { 40, 80 }, QStringLiteral("B"), bold);
+    Label4 = label(this, "Label4", { 72, 16 }, QStringLiteral("Min"), plain);
+    Label5 = label(this, "Label5", { 120, 16 }, QStringLiteral("Max"), plain);
     Rmin = spin("Rmin", 56, 32);
     Rmax = spin("Rmax", 112, 32);
     Gmin = spin("Gmin", 56, 56);
@@ -148,28 +117,20 @@ void TGlobal::buildDesign()
     Label6->setObjectName(QStringLiteral("Label6"));
     Label6->setGeometry(184, 88, 97, 13);
 
-    Label7 = label("Label7", 148, 128, QStringLiteral("R"), head);
-    Label8 = label("Label8", 204, 128, QStringLiteral("G"), head);
-    Label9 = label("Label9", 259, 128, QStringLiteral("B"), head);
-    Label10 = rowHead("Label10", 160, QStringLiteral("Średnia"), bold);
-    Label11 = rowHead("Label11", 184, QStringLiteral("Odchylenie stand."), italic);
-    Label12 = rowHead("Label12", 208, QStringLiteral("Wsp. zmienn."), plain);
-
-    LR = label("LR", 144, 160, QString(), bold);
-    LG = label("LG", 199, 160, QString(), bold);
-    LB = label("LB", 254, 160, QString(), bold);
-    LRS = label("LRS", 140, 184, QString(), italic);
-    LGS = label("LGS", 196, 184, QString(), italic);
-    LBS = label("LBS", 250, 184, QString(), italic);
-    LRO = label("LRO", 140, 208, QString(), plain);
-    LGO = label("LGO", 196, 208, QString(), plain);
-    LBO = label("LBO", 250, 208, QString(), plain);
-
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Panel1->setGeometry(28, 126, 89, 20);
-    Panel1->setAutoFillBackground(true);
+    // The results grid of the statistics window, lower and to the right.
+    const ResultGrid grid = buildResultGrid(this, QPoint(20, 115),
+        { { "Label7", "Label8", "Label9" }, { "Label10", "Label11", "Label12" },
+            { "Bevel2", "Bevel3", "Bevel4" } },
+        *this);
+    Label7 = grid.columnHeads[0];
+    Label8 = grid.columnHeads[1];
+    Label9 = grid.columnHeads[2];
+    Label10 = grid.rowHeads[0];
+    Label11 = grid.rowHeads[1];
+    Label12 = grid.rowHeads[2];
+    Bevel2 = grid.frames[0];
+    Bevel3 = grid.frames[1];
+    Bevel4 = grid.frames[2];
 
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
@@ -223,9 +184,7 @@ void TGlobal::FormShow()
 
 void TGlobal::BitBtn1Click()
 {
-    MeanR = MeanG = MeanB = 0;
-    StdDevR = StdDevG = StdDevB = 0;
-    VarCoefR = VarCoefB = VarCoefG = 0;
+    setStatistics({});
 
     // Text still being typed counts as if the edit had lost the focus.
     for (TCSpinEdit* bound : { Rmin, Rmax, Gmin, Gmax, Bmin, Bmax })
@@ -271,28 +230,14 @@ void TGlobal::BitBtn1Click()
     }
     Label6->setText(QStringLiteral("Punktów: %1").arg(Count));
 
-    MeanR = study.Stats.R.Mean;
-    MeanG = study.Stats.G.Mean;
-    MeanB = study.Stats.B.Mean;
-    StdDevR = study.Stats.R.StdDev;
-    StdDevG = study.Stats.G.StdDev;
-    StdDevB = study.Stats.B.StdDev;
-    VarCoefR = study.Stats.R.VarCoef;
-    VarCoefB = study.Stats.B.VarCoef;
-    VarCoefG = study.Stats.G.VarCoef;
-
-    showStatistics({ { LR, LG, LB }, { LRS, LGS, LBS }, { LRO, LGO, LBO }, Panel1 },
-        { { MeanR, StdDevR, VarCoefR }, { MeanG, StdDevG, VarCoefG },
-            { MeanB, StdDevB, VarCoefB } });
+    setStatistics(study.Stats);
+    showStatistics(resultLabels(), statistics());
 }
 
 void TGlobal::OKBtnClick()
 {
-    if (Shower) {
-        Shower->REdit->setText(QString::number(MeanR));
-        Shower->GEdit->setText(QString::number(MeanG));
-        Shower->BEdit->setText(QString::number(MeanB));
-    }
+    if (Shower)
+        Shower->TypeDrawingColour(meanColour());
     if (ProbnikMain)
         ProbnikMain->Repaint();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "analysis/ChannelStats.h"
 #include "analysis/Colorimetry.h"
+#include "app/Design.h"
 
 #include <QDialog>
 #include <QSpinBox>
@@ -27,7 +29,9 @@ protected:
 // their count, means, deviations and coefficients of variation shown. OK hands the mean
 // colour to the colour demonstration window. Created once; the bounds, labels and results
 // stay between showings.
-class TGlobal : public QDialog {
+class TGlobal : public QDialog,
+                public design::ResultGridControls,
+                public probnik::StatisticsFields {
     Q_OBJECT
 public:
     explicit TGlobal(QWidget* parent = nullptr);
@@ -53,16 +57,6 @@ public:
     QLabel* Label10 = nullptr; // "Średnia"
     QLabel* Label11 = nullptr; // "Odchylenie stand."
     QLabel* Label12 = nullptr; // "Wsp. zmienn."
-    QLabel* LR = nullptr;
-    QLabel* LG = nullptr;
-    QLabel* LB = nullptr;
-    QLabel* LRS = nullptr;
-    QLabel* LGS = nullptr;
-    QLabel* LBS = nullptr;
-    QLabel* LRO = nullptr;
-    QLabel* LGO = nullptr;
-    QLabel* LBO = nullptr;
-    QFrame* Panel1 = nullptr;
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
     QFrame* Bevel1 = nullptr;
@@ -73,15 +67,7 @@ public:
 
     // The results of the last study.
     int Count = 0;
-    int MeanR = 0;
-    int MeanG = 0;
-    int MeanB = 0;
-    float StdDevR = 0;
-    float StdDevG = 0;
-    float StdDevB = 0;
-    float VarCoefR = 0;
-    float VarCoefB = 0;
-    float VarCoefG = 0;
+    // ... and their statistics, the StatisticsFields (MeanR ... VarCoefG).
 
     // Handlers.
     void FormCreate();

@@ -1,5 +1,7 @@
 #include "analysis/Warn.h"
 
+#include "app/Design.h"
+
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -15,13 +17,9 @@ TOKBottomDlg::TOKBottomDlg(QWidget* parent)
     setFixedSize(204, 114);
     setModal(true);
 
-    QFont bold(QStringLiteral("MS Sans Serif"));
-    bold.setPixelSize(11);
-    bold.setBold(true);
+    const QFont bold = design::sansSerif(11, true);
 
-    Bevel1 = new QFrame(this);
-    Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    Bevel1->setGeometry(8, 8, 188, 62);
+    Bevel1 = design::bevel(this, "Bevel1", { 8, 8, 188, 62 });
 
     Label1 = new QLabel(QStringLiteral("Ten plik juz istnieje."), this);
     Label1->setObjectName(QStringLiteral("Label1"));

@@ -1,5 +1,7 @@
 #include "demo/Pokaz.h"
 
+#include "app/Design.h"
+
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QFrame>
@@ -16,24 +18,16 @@
 #include <algorithm>
 
 using namespace probnik;
+using namespace design;
 
 TShower* Shower = nullptr;
 
 namespace {
 
-// The design's outer size, which is also the least size, and its place on the screen. The
-// frame around the client area is the main window design's: 4 pixels on each side and a
-// 26-pixel caption.
+// The design's outer size, which is also the least size, and its place on the screen.
 constexpr int DesignOuterWidth = 500;
 constexpr int DesignOuterHeight = 400;
-constexpr int FrameWidth = 8;
-constexpr int FrameHeight = 34;
 constexpr QPoint DesignPosition(600, 295);
-
-QColor toQColor(Color c)
-{
-    return { red(c), green(c), blue(c) };
-}
 
 QRect toQRect(const Rect& r)
 {
@@ -60,36 +54,20 @@ TShower::~TShower()
 
 void TShower::buildDesign()
 {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
+    const QFont font = sansSerif(11);
     setFont(font);
-    QFont bold = font;
-    bold.setBold(true);
+    const QFont bold = sansSerif(11, true);
     QPalette grey = palette();
     grey.setColor(QPalette::Window, toQColor(WindowGrey));
     setPalette(grey);
 
-    // The bevels come first so that they lie under the controls they frame; like any drawn
-    // frame they take no mouse clicks.
-    Bevel1 = new QFrame(this);
-    Bevel1->setObjectName(QStringLiteral("Bevel1"));
-    Bevel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Bevel1->setGeometry(4, 4, 345, 64);
-    Bevel2 = new QFrame(this);
-    Bevel2->setObjectName(QStringLiteral("Bevel2"));
-    Bevel2->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    Bevel2->setGeometry(4, 34, 345, 2);
-    for (QFrame* bevel : { Bevel1, Bevel2 })
-        bevel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // The bevels come first so that they lie under the controls they frame.
+    Bevel1 = bevel(this, "Bevel1", { 4, 4, 345, 64 }, QFrame::Panel | QFrame::Raised);
+    Bevel2 = bevel(this, "Bevel2", { 4, 34, 345, 2 }, QFrame::HLine | QFrame::Sunken);
 
     auto label
         = [this](const char* name, int left, int top, const QString& text, const QFont& labelFont) {
-              auto* l = new QLabel(text, this);
-              l->setObjectName(QString::fromLatin1(name));
-              l->setFont(labelFont);
-              l->move(left, top);
-              l->adjustSize();
-              return l;
+              return design::label(this, name, { left, top }, text, labelFont);
           };
     auto edit = [this](const char* name, int left, int top) {
         auto* e = new QLineEdit(QStringLiteral("255"), this);
@@ -293,4 +271,11 @@ void TShower::paintEvent(QPaintEvent*)
     for (const Rect& e : Painted.ellipses)
         if (!e.isEmpty())
             painter.drawEllipse(QRect(e.Left, e.Top, e.width() - 1, e.height() - 1));
+}
+
+void TShower::TypeDrawingColour(Color colour)
+{
+    REdit->setText(QString::number(red(colour)));
+    GEdit->setText(QString::number(green(colour)));
+    BEdit->setText(QString::number(blue(colour)));
 }

@@ -71,6 +71,8 @@ public:
     // Handlers.
     void FormShow();
     void REditChange();
+    // Puts a colour into REdit, GEdit and BEdit as if it had been typed there.
+    void TypeDrawingColour(probnik::Color colour);
     void RozmiarChange();
     void RozstawChange();
     void FakturaClick();
