@@ -25,7 +25,7 @@ Result<std::string> convert(const char* to, const char* from, std::string_view t
 {
     const iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
-        return Error { std::string("No conversion from ") + from + " to " + to };
+        return Error { std::string("Brak przekształcenia z ") + from + " na " + to };
     const Converter guard(cd);
     std::string out(text.size() * 4 + 4, '\0');
     char* in = const_cast<char*>(text.data());
@@ -33,7 +33,7 @@ Result<std::string> convert(const char* to, const char* from, std::string_view t
     char* outPtr = out.data();
     std::size_t outLeft = out.size();
     if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) == std::size_t(-1))
-        return Error { "Text cannot be written in Windows-1250" };
+        return Error { "Tekstu nie da się zapisać w stronie kodowej Windows-1250" };
     out.resize(out.size() - outLeft);
     return out;
 }
@@ -130,8 +130,21 @@ std::optional<Error> write(std::ostream& out, const std::vector<std::string>& li
     }
     out.flush();
     if (!out)
-        return Error { "Stream write error" };
+        return Error { "Błąd zapisu pliku" };
     return std::nullopt;
+}
+
+bool isStorableSeparator(std::string_view utf8)
+{
+    const Result<std::string> bytes = toWindows1250(utf8);
+    if (!bytes)
+        return false;
+    for (const char c : bytes.value()) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte != '\t' && (byte < 0x20 || byte == 0x7F))
+            return false;
+    }
+    return true;
 }
 
 std::vector<std::string> windows1250Characters()

@@ -43,6 +43,8 @@ std::optional<Error> write(std::ostream& out, const std::vector<std::string>& li
 
 // Text converted from UTF-8 to Windows-1250, or an error for a character it cannot store.
 Result<std::string> toWindows1250(std::string_view utf8);
+// Whether text is valid UTF-8 made only of characters a separator may contain (empty text is).
+bool isStorableSeparator(std::string_view utf8);
 // Every character a separator may contain: tab and the printable characters of Windows-1250,
 // as UTF-8.
 std::vector<std::string> windows1250Characters();

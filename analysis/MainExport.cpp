@@ -13,7 +13,6 @@
 #include <QTextBlock>
 
 #include <sstream>
-#include <stdexcept>
 
 using namespace probnik;
 
@@ -59,15 +58,19 @@ void TProbnikMain::FileSaveAs1Execute()
         text << QString::fromStdString(line);
     R->setPlainText(text.join(u'\n'));
 
+    // A failure ends the export here, in the error box: nothing is written and InitialDir
+    // stays.
+    const auto fail = [this](const std::string& message) {
+        ProbnikApplication::showError(this, QString::fromStdString(message));
+    };
     std::ostringstream bytes;
     if (const auto error = csv::write(bytes, lines))
-        throw std::runtime_error(error->message);
+        return fail(error->message);
     // Written whole or not at all: a failed write leaves an existing file as it was.
     QSaveFile file(path);
     const std::string data = bytes.str();
     if (!file.open(QIODevice::WriteOnly)
         || file.write(data.data(), qint64(data.size())) != qint64(data.size()) || !file.commit())
-        throw std::runtime_error(
-            "Cannot create file " + QDir::toNativeSeparators(path).toStdString());
+        return fail("Cannot create file " + QDir::toNativeSeparators(path).toStdString());
     InitialDir = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
 }

@@ -3,6 +3,7 @@
 #include "app/Main.h"
 #include "resources/Version.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QScreen>
 #include <QShowEvent>
@@ -115,6 +116,12 @@ void TSplash::Timer1Timer()
         ProbnikMain->show();
         ProbnikMain->raise();
         ProbnikMain->activateWindow();
+    }
+    // A modal window opened meanwhile (the Open dialog, an error box) stays in front with the
+    // keyboard: under the main window it would leave the program looking frozen.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
     }
     deleteLater();
 }

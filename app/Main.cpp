@@ -13,6 +13,7 @@
 #include "picture/Picture.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -38,7 +39,6 @@
 #include <QUrl>
 
 #include <cstdio>
-#include <stdexcept>
 
 using namespace probnik;
 
@@ -55,6 +55,7 @@ constexpr int DesignClientHeight = 496;
 constexpr int MinimumOuterWidth = 750;
 constexpr int MinimumOuterHeight = 550;
 constexpr int StatusBarHeight = 19;
+constexpr int StatusPanelTop = 2; // the bar's panel starts below a thin margin
 constexpr int ToolBarHeight = 30;
 
 std::filesystem::path settingsFile()
@@ -113,11 +114,13 @@ TProbnikMain::TProbnikMain(QWidget* parent)
 
 TProbnikMain::~TProbnikMain()
 {
+    // A second copy changed nothing, so the file stays exactly as it read it; rewriting it
+    // could undo what the running copy stores meanwhile.
     const Settings settings { InitialDir.toStdString(), Separator.toStdString() };
-    if (const auto error = settings.write(settingsFile())) {
+    if (const auto error = ownsInstanceLock() ? settings.write(settingsFile()) : std::nullopt) {
         // At exit the box may never be seen, so the message also goes to standard error.
         std::fprintf(stderr, "Probnik: %s\n", error->message.c_str());
-        ProbnikApplication::showError(QString::fromStdString(error->message));
+        ProbnikApplication::showError(nullptr, QString::fromStdString(error->message));
     }
     if (ProbnikMain == this)
         ProbnikMain = nullptr;
@@ -186,9 +189,21 @@ void TProbnikMain::buildDesign()
     R->setPlainText(QStringLiteral("R"));
     R->hide();
 
+    // The status bar is a panel of its own in the window's face colour, not text on the grey
+    // surface: its own palette, its own background, and one sunken panel for the text.
     StatusBar = new QStatusBar(Client);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
     StatusBar->setSizeGripEnabled(false);
+    QPalette face = StatusBar->palette();
+    for (const QPalette::ColorRole role : { QPalette::Window, QPalette::WindowText })
+        face.setColor(role, QApplication::palette(StatusBar).color(role));
+    StatusBar->setPalette(face);
+    StatusBar->setAutoFillBackground(true);
+    StatusPanel = new QFrame(StatusBar);
+    StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
+    StatusPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    StatusPanel->setLineWidth(1);
+    StatusPanel->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     buildMenu();
 
@@ -197,6 +212,7 @@ void TProbnikMain::buildDesign()
         canvas().reset(size.width(), size.height(), WindowGrey);
         ToolBar1->setGeometry(0, 0, size.width(), ToolBarHeight);
         StatusBar->setGeometry(0, size.height() - StatusBarHeight, size.width(), StatusBarHeight);
+        StatusPanel->setGeometry(0, StatusPanelTop, size.width(), StatusBarHeight - StatusPanelTop);
         Repaint();
     });
     connect(Client, &Surface::mousePressed, this, &TProbnikMain::FormMouseDown);
@@ -384,8 +400,11 @@ void TProbnikMain::OpenPicture(const QString& path)
 
     // Only what the box shows is decoded: a huge file costs no more than a small one.
     Result<DisplayPicture> read = readPictureForDisplay(path.toStdString(), display::BoxSide);
-    if (!read)
-        throw std::runtime_error(read.error().message);
+    if (!read) {
+        ProbnikApplication::showError(
+            ProbnikApplication::frontWindow(), QString::fromStdString(read.error().message));
+        return;
+    }
     DisplayPicture& opened = read.value();
     Picture = std::move(opened.shown);
     ImageWidth = opened.width;

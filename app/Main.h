@@ -76,6 +76,7 @@ public:
     QPlainTextEdit* RichEdit1 = nullptr;
     QPlainTextEdit* R = nullptr;
     QStatusBar* StatusBar = nullptr;
+    QFrame* StatusPanel = nullptr; // the status bar's one sunken panel
 
     // Commands.
     QAction* FileOpen1 = nullptr;

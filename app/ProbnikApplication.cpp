@@ -1,9 +1,13 @@
 #include "app/ProbnikApplication.h"
 
+#include "app/Intro.h"
+#include "app/Main.h"
 #include "resources/Version.h"
 
 #include <QFont>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <exception>
 
@@ -12,7 +16,7 @@ ProbnikApplication::ProbnikApplication(int& argc, char** argv)
     , m_dialogs(std::make_unique<Dialogs>())
 {
     setApplicationName(QStringLiteral("Probnik"));
-    setApplicationDisplayName(QStringLiteral("Probnik"));
+    // No display name: on X11 Qt would add it to every caption ("Statystyka — Probnik").
     setApplicationVersion(QString::fromLatin1(probnik::version::FileVersion));
     // The menu entry's name (also the software-centre id): a desktop finds the window's entry
     // and icon by it.
@@ -25,9 +29,18 @@ ProbnikApplication::ProbnikApplication(int& argc, char** argv)
     QFont::insertSubstitutions(QStringLiteral("Courier New"),
         { QStringLiteral("Liberation Mono"), QStringLiteral("Cousine"),
             QStringLiteral("DejaVu Sans Mono") });
+    // The splash title's rounded face; Quicksand has its round strokes and its weight.
+    QFont::insertSubstitutions(QStringLiteral("Arial Rounded MT Bold"),
+        { QStringLiteral("Quicksand"), QStringLiteral("Comfortaa") });
     QFont::insertSubstitutions(QStringLiteral("Arial"),
         { QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
             QStringLiteral("DejaVu Sans") });
+    // The whole interface is Polish, so Qt's own dialogs and buttons are too, whatever the
+    // locale says.
+    m_qtTranslator = std::make_unique<QTranslator>();
+    if (m_qtTranslator->load(
+            QStringLiteral("qtbase_pl"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(m_qtTranslator.get());
     // The icon theme wins where the program is installed into it; the drawing built into the
     // program serves everywhere else.
     setWindowIcon(
@@ -51,9 +64,19 @@ void ProbnikApplication::setDialogs(std::unique_ptr<Dialogs> dialogs)
     m_dialogs = std::move(dialogs);
 }
 
-void ProbnikApplication::showError(const QString& message)
+QWidget* ProbnikApplication::frontWindow()
 {
-    dialogs().error(activeWindow(), message);
+    if (QWidget* modal = activeModalWidget())
+        return modal;
+    // The splash is going away: a box parented to it would go with it.
+    if (QWidget* active = activeWindow(); active && active != Splash)
+        return active;
+    return ProbnikMain;
+}
+
+void ProbnikApplication::showError(QWidget* parent, const QString& message)
+{
+    dialogs().error(parent, message);
 }
 
 bool ProbnikApplication::notify(QObject* receiver, QEvent* event)
@@ -61,9 +84,9 @@ bool ProbnikApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-        showError(QString::fromUtf8(e.what()));
+        showError(frontWindow(), QString::fromUtf8(e.what()));
     } catch (...) {
-        showError(QStringLiteral("Unknown error"));
+        showError(frontWindow(), QStringLiteral("Nieznany błąd"));
     }
     return false;
 }

@@ -5,9 +5,11 @@
 #include <QApplication>
 #include <memory>
 
-// The application object: its title is "Probnik", it owns the dialogs the windows run, and it
-// is the one place where a failure escaping an event handler is shown to the user (in the
-// error box) instead of ending the program.
+class QTranslator;
+
+// The application object: its title is "Probnik", it owns the dialogs the windows run and
+// speaks Polish in Qt's own dialogs. The handler that meets a failure shows it in the error
+// box itself; notify() is only the last net for one that escapes anyway.
 class ProbnikApplication : public QApplication {
     Q_OBJECT
 public:
@@ -18,11 +20,15 @@ public:
     static Dialogs& dialogs();
     void setDialogs(std::unique_ptr<Dialogs> dialogs);
 
-    // Shows message in the error box captioned "Probnik".
-    static void showError(const QString& message);
+    // The window the user sees in front: the open modal window, else the active window, else
+    // the main window (never the splash). Error boxes take it as their parent.
+    static QWidget* frontWindow();
+    // Shows message in the error box captioned "Probnik", over parent.
+    static void showError(QWidget* parent, const QString& message);
 
     bool notify(QObject* receiver, QEvent* event) override;
 
 private:
     std::unique_ptr<Dialogs> m_dialogs;
+    std::unique_ptr<QTranslator> m_qtTranslator;
 };

@@ -1,5 +1,6 @@
 #include "app/Settings.h"
 
+#include "analysis/CsvExport.h"
 #include "app/ProfileIni.h"
 
 namespace probnik {
@@ -27,7 +28,10 @@ Settings Settings::read(const std::filesystem::path& file)
     Settings settings;
     if (auto dir = ini.value(Section, "InitialDir"))
         settings.InitialDir = std::move(*dir);
-    if (auto separator = ini.value(Section, "Separator"))
+    // A separator the file cannot store would make every export fail: the edit refuses it
+    // when typed, and the default takes its place when read.
+    if (auto separator = ini.value(Section, "Separator");
+        separator && csv::isStorableSeparator(*separator))
         settings.Separator = std::move(*separator);
     return settings;
 }

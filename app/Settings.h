@@ -17,7 +17,8 @@ struct Settings {
     // folder. The arguments are the two variables' values (null when unset).
     static std::filesystem::path filePath(const char* xdgConfigHome, const char* home);
 
-    // Missing file, section or key: the defaults above; a present empty value stays empty.
+    // Missing file, section or key: the defaults above; a present empty value stays empty. A
+    // separator with a character the CSV file cannot store (or not UTF-8) is the default.
     static Settings read(const std::filesystem::path& file);
     // Writes both keys, changed or not. Failure: "Unable to write to Probnik.ini".
     std::optional<Error> write(const std::filesystem::path& file) const;

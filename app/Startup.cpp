@@ -38,6 +38,15 @@ void destroyWindows()
     delete Splash;
 }
 
+void openFileArgument(const QStringList& arguments)
+{
+    // A second copy only ends: it opens nothing.
+    if (arguments.size() < 2 || !ProbnikMain || !ProbnikMain->ownsInstanceLock())
+        return;
+    const QString path = arguments.at(1);
+    QTimer::singleShot(0, ProbnikMain, [path] { ProbnikMain->OpenPicture(path); });
+}
+
 int runProbnik(int& argc, char** argv)
 {
     ProbnikApplication app(argc, argv);
@@ -51,18 +60,12 @@ int runProbnik(int& argc, char** argv)
         // desktop without a window manager to honour its stay-on-top flag.
         if (Splash)
             Splash->raise();
-        // "probnik FILE.bmp" (how a file manager's "Open with" starts it) opens that file once
-        // the event loop runs, as the Open command does after its dialog.
-        const QStringList arguments = QCoreApplication::arguments();
-        if (arguments.size() > 1) {
-            const QString path = arguments.at(1);
-            QTimer::singleShot(0, ProbnikMain, [path] { ProbnikMain->OpenPicture(path); });
-        }
+        openFileArgument(QCoreApplication::arguments());
         ProbnikApplication::exec();
         destroyWindows();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "Probnik: %s\n", e.what());
-        ProbnikApplication::showError(QString::fromUtf8(e.what()));
+        ProbnikApplication::showError(nullptr, QString::fromUtf8(e.what()));
     }
     return 0;
 }

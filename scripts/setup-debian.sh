@@ -9,10 +9,12 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     # tests, sanitizers, fuzzing, formatting, benchmarks
     googletest libgtest-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
-    # real-window tests and screenshots
-    xvfb xauth xdotool x11-utils imagemagick python3
-    # running the program: fonts, the desktop's file dialogs, SVG icons
-    fonts-dejavu-core fonts-liberation2 qt6-gtk-platformtheme libqt6svg6
+    # real-window tests and screenshots, also under a window manager
+    xvfb xauth xdotool x11-utils imagemagick python3 openbox
+    # running the program: fonts (the splash title's rounded one too), the desktop's file
+    # dialogs, SVG icons, Qt's own dialogs in Polish
+    fonts-dejavu-core fonts-liberation2 fonts-quicksand qt6-gtk-platformtheme libqt6svg6
+    qt6-translations-l10n
     # desktop integration and the Debian package: menu entry check, package dependencies,
     # software-centre metadata, the package's and the manual page's checks, licence check
     desktop-file-utils dpkg-dev appstream lintian man-db groff-base reuse

@@ -1,11 +1,13 @@
 // The about box, the help menu, the end of the program and the manual that the build renders.
 #include "info/about.h"
+#include "analysis/CsvExport.h"
 #include "analysis/Lab.h"
 #include "analysis/Stat.h"
 #include "analysis/Total.h"
 #include "analysis/Warn.h"
 #include "app/Main.h"
 #include "app/ProbnikApplication.h"
+#include "app/Settings.h"
 #include "app/Startup.h"
 #include "demo/Pokaz.h"
 #include "resources/Version.h"
@@ -33,6 +35,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -381,4 +385,52 @@ TEST(ManualTest, NamesEveryWindowAndCommandAsTheProgramShowsThem)
         name.remove(u'&');
         EXPECT_TRUE(html.contains(name.toHtmlEscaped())) << name.toStdString();
     }
+}
+
+TEST_F(MainWindowTest, TheManualListsEveryMessageTheProgramShows)
+{
+    const QString html
+        = QString::fromUtf8(readAll(QStringLiteral(PROBNIK_MANUAL_SOURCE))).simplified();
+    ASSERT_FALSE(html.isEmpty());
+
+    // Shown by the windows: pictures that cannot be read.
+    QTemporaryDir dir;
+    const QString bad = QStringLiteral(PROBNIK_TEST_DATA "/bmpsuite/b/");
+    for (const QString& path : { dir.filePath(QStringLiteral("gone.bmp")),
+             bad + QStringLiteral("badbitcount.bmp"), bad + QStringLiteral("shortfile.bmp") })
+        open(path);
+    QStringList messages = dialogs->errors;
+    ASSERT_EQ(messages.size(), 3);
+    // Made by the core for the windows to show.
+    const std::string stored = dir.filePath(QStringLiteral("file")).toStdString();
+    touch(QString::fromStdString(stored));
+    std::ostringstream failing;
+    failing.setstate(std::ios::badbit);
+    for (const std::optional<probnik::Error>& error :
+        { probnik::Settings {}.write(stored + "/config/Probnik.ini"),
+            std::optional(probnik::csv::toWindows1250("漢").error()),
+            probnik::csv::write(failing, { "R" }) }) {
+        ASSERT_TRUE(error.has_value());
+        messages << QString::fromStdString(error->message);
+    }
+    // The export's own failure, as its handler words it.
+    messages << QStringLiteral("Cannot create file …");
+
+    for (QString message : messages) {
+        message.replace(QRegularExpression(QStringLiteral(" /.*$")), QStringLiteral(" …"));
+        EXPECT_TRUE(html.contains(QStringLiteral("<i>") + message.toHtmlEscaped()))
+            << message.toStdString();
+    }
+}
+
+TEST(ManualTest, SaysWhatTheCommandLineAndTheEnvironmentDo)
+{
+    const QString html
+        = QString::fromUtf8(readAll(QStringLiteral(PROBNIK_MANUAL_SOURCE))).simplified();
+    ASSERT_FALSE(html.isEmpty());
+    for (const char* said : { "probnik obraz.bmp", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR",
+             // how a spreadsheet set to Polish reads the statistics as numbers
+             "„Ustawienia regionalne”: „Angielski (USA)”" })
+        EXPECT_TRUE(html.contains(QString::fromUtf8(said))) << said;
+    EXPECT_FALSE(html.contains(QStringLiteral("nie ma opcji wiersza poleceń")));
 }

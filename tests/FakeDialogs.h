@@ -13,6 +13,7 @@ public:
     QStringList openAnswers; // taken one per Open dialog; none left means "cancel"
     QStringList openDirs; // the folders the Open dialog started in
     QStringList errors; // the error boxes shown
+    QList<QWidget*> errorParents; // the window each error box was shown over
     int colourDialogs = 0;
     QStringList messages; // "caption: text" of each message box
     // What the person does in a modal window of the program; by default closes it with Cancel.
@@ -27,7 +28,11 @@ public:
         openDirs << dir;
         return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
     }
-    void error(QWidget*, const QString& message) override { errors << message; }
+    void error(QWidget* parent, const QString& message) override
+    {
+        errors << message;
+        errorParents << parent;
+    }
     void colour(QWidget*) override { ++colourDialogs; }
     void message(QWidget*, const QString& text, const QString& caption) override
     {

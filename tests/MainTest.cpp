@@ -15,15 +15,20 @@
 #include "tests/FakeDialogs.h"
 #include "tests/MainWindowFixture.h"
 
+#include <QColorDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -175,13 +180,13 @@ TEST_F(MainWindowTest, AFileThatCannotBeReadChangesNothingButTheFolder)
         { missing, "Cannot open file " + missing.toStdString() },
     };
     for (const Case& c : cases) {
+        dialogs->errors.clear();
+        dialogs->errorParents.clear();
+        // The Open handler shows the error itself; nothing is thrown through Qt.
         dialogs->openAnswers << c.path;
-        try {
-            window->FileOpen1Execute();
-            ADD_FAILURE() << "no error for " << c.path.toStdString();
-        } catch (const std::exception& e) {
-            EXPECT_EQ(e.what(), c.message);
-        }
+        window->FileOpen1Execute();
+        EXPECT_EQ(dialogs->errors, QStringList { QString::fromStdString(c.message) });
+        EXPECT_EQ(dialogs->errorParents, QList<QWidget*> { window.get() });
         EXPECT_EQ(window->InitialDir, QDir::toNativeSeparators(QFileInfo(c.path).absolutePath()));
         EXPECT_EQ(window->Picture.width(), picture.width());
         EXPECT_EQ(window->DisplayBox, box);
@@ -355,6 +360,61 @@ TEST_F(MainWindowTest, ASecondCopyEndsAtItsFirstEventLoopTurn)
     EXPECT_TRUE(window->ownsInstanceLock());
 }
 
+TEST_F(MainWindowTest, ASecondCopyStartedWithAFileOpensNothingAndLeavesTheSettings)
+{
+    const QByteArray settings = "; mine\r\n[DEFAULTS]\r\nInitialDir = /kept\r\nSeparator=|\r\n";
+    writeSettingsFile(settings);
+    auto second = std::make_unique<TProbnikMain>();
+    ProbnikMain = second.get();
+    openFileArgument({ QStringLiteral("probnik"), Good + QStringLiteral("rgb24.bmp") });
+    QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_TRUE(second->Picture.isEmpty());
+    EXPECT_EQ(second->InitialDir, QStringLiteral("/kept"));
+    second.reset();
+    ProbnikMain = window.get();
+    QFile file(settingsPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), settings);
+    EXPECT_TRUE(dialogs->errors.isEmpty());
+}
+
+TEST_F(MainWindowTest, TheStatusBarIsAPanelAlongTheBottomEdge)
+{
+    const QSize client = window->Client->size();
+    EXPECT_EQ(window->StatusBar->geometry(), QRect(0, client.height() - 19, client.width(), 19));
+    window->Client->grab(); // lays the bar out as it will be painted
+    const QImage shot = window->Client->grab().toImage();
+    const QColor face = QApplication::palette().color(QPalette::Window);
+    ASSERT_NE(face, QColor(WindowGrey));
+    const int x = client.width() / 2;
+    EXPECT_EQ(shot.pixelColor(x, client.height() - 20), QColor(128, 128, 128));
+    // The bar in the face colour, with a sunken panel: a shadow on its top edge, face inside.
+    EXPECT_EQ(shot.pixelColor(x, client.height() - 19), face);
+    EXPECT_NE(shot.pixelColor(x, client.height() - 17), face);
+    EXPECT_EQ(shot.pixelColor(x, client.height() - 8), face);
+}
+
+TEST(QtDialogsTest, SpeakPolishWhateverTheLocale)
+{
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Probnik"), QStringLiteral("x"),
+        QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("Anuluj"));
+    QFileDialog files;
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    files.setAcceptMode(QFileDialog::AcceptSave);
+    const auto* buttons = files.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    ASSERT_NE(buttons, nullptr);
+    EXPECT_EQ(
+        buttons->button(QDialogButtonBox::Save)->text().remove(u'&'), QStringLiteral("Zachowaj"));
+    const QLabel* lookIn = files.findChild<QLabel*>(QStringLiteral("lookInLabel"));
+    ASSERT_NE(lookIn, nullptr);
+    EXPECT_EQ(lookIn->text(), QStringLiteral("Szukaj w:"));
+    QColorDialog colours;
+    colours.setOption(QColorDialog::DontUseNativeDialog);
+    EXPECT_EQ(colours.windowTitle(), QStringLiteral("Wybierz kolor"));
+}
+
 TEST(StartupTest, EveryWindowIsCreatedOnceAndReachable)
 {
     createWindows();
@@ -382,6 +442,8 @@ TEST(SplashTest, ShowsTheVersionAndBringsTheMainWindowForward)
     EXPECT_FALSE(splash->VersionInfoLegalCopyrightLabel1->text().isEmpty());
     EXPECT_EQ(splash->T0->text(), QStringLiteral("Probnik"));
     EXPECT_EQ(splash->Label1->text(), QStringLiteral("Projekt non profi"));
+    // The title's rounded face has a rounded stand-in, not the plain bold sans.
+    EXPECT_EQ(QFontInfo(splash->T0->font()).family(), QStringLiteral("Quicksand"));
     splash->show();
     EXPECT_TRUE(splash->Timer1->isActive());
     EXPECT_EQ(splash->Timer1->interval(), 7000);
@@ -396,5 +458,32 @@ TEST(SplashTest, ShowsTheVersionAndBringsTheMainWindowForward)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(splash.isNull());
     EXPECT_EQ(Splash, nullptr);
+    ProbnikMain = nullptr;
+}
+
+TEST(SplashTest, AModalWindowOpenWhenItGoesStaysInFront)
+{
+    TProbnikMain main;
+    ProbnikMain = &main;
+    QPointer<TSplash> splash = new TSplash;
+    Splash = splash;
+    splash->show();
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    // The Open dialog pressed for during the splash, or an error box over it.
+    QDialog modal(&main);
+    modal.setWindowTitle(QStringLiteral("modal"));
+    QWidget* activeAfter = nullptr;
+    QTimer::singleShot(100, &modal, [&] {
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&modal));
+        splash->Timer1Timer();
+        QTest::qWait(100);
+        activeAfter = QApplication::activeWindow();
+        modal.reject();
+    });
+    modal.exec();
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_EQ(activeAfter, &modal);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ProbnikMain = nullptr;
 }

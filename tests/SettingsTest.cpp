@@ -85,6 +85,11 @@ TEST_F(SettingsFile, ReadTakesDefaultsOnlyForWhatIsMissing)
         { "one key missing", "[DEFAULTS]\nInitialDir=/home/u/zdjęcia\n", "/home/u/zdjęcia", ";" },
         { "names ignore case", "[defaults]\r\ninitialdir=/a\r\nSEPARATOR=,\r\n", "/a", "," },
         { "garbage", "\x01\xff\n;x\n[DEFAULTS]\n???\nSeparator=;;\n", "", ";;" },
+        // The separator passes the check the edit makes when it is typed.
+        { "separator of Windows-1250", "[DEFAULTS]\nSeparator=ą€\t|\n", "", "ą€\t|" },
+        { "separator beyond Windows-1250", "[DEFAULTS]\nSeparator=,漢\n", "", ";" },
+        { "separator not UTF-8", "[DEFAULTS]\nSeparator=\xb9\n", "", ";" },
+        { "separator with a control character", "[DEFAULTS]\nSeparator=,\x01\n", "", ";" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -107,6 +107,11 @@ class Session:
             found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"],
                                    env=self.env, capture_output=True, text=True).stdout.split()
             if found:
+                # The caption a desktop shows is exactly the design's, with nothing added.
+                shown = subprocess.run(["xprop", "-id", found[0], "_NET_WM_NAME"], env=self.env,
+                                       capture_output=True, text=True).stdout.split("=", 1)[-1].strip()
+                if shown != '"%s"' % title:
+                    raise Failure("window '%s' is captioned %s" % (title, shown))
                 return found[0]
             time.sleep(0.2)
         raise Failure("no window '%s'" % title)

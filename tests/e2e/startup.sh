@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The built program in a real X server: the splash comes first, then the main window; a
-# second copy started meanwhile ends by itself; closing through the menu writes the settings.
+# second copy started meanwhile with a file ends by itself, opens nothing and leaves the
+# settings file as it was; closing through the menu writes the settings, with a separator the
+# CSV file cannot store replaced by the default.
 set -euo pipefail
 
 program=$(realpath "$1")
@@ -22,6 +24,10 @@ fail() {
 
 . "$(dirname "${BASH_SOURCE[0]}")/display.sh"
 
+ini="$XDG_CONFIG_HOME/Probnik.ini"
+printf '[DEFAULTS]\r\nInitialDir=/planted\r\nSeparator=\346\274\242\r\n' >"$ini"
+cp "$ini" "$work/planted.ini"
+
 "$program" >"$work/first.log" 2>&1 &
 first_pid=$!
 
@@ -31,10 +37,12 @@ started=$SECONDS
 
 # ... while a second copy started now ends by itself, with exit code 0.
 set +e
-timeout 20 "$program" >"$work/second.log" 2>&1
+mkdir "$work/other"
+timeout 20 "$program" "$work/other/picture.bmp" >"$work/second.log" 2>&1
 second=$?
 set -e
 [ "$second" -eq 0 ] || fail "the second copy ended with $second"
+cmp -s "$ini" "$work/planted.ini" || fail "the second copy changed Probnik.ini: $(cat "$ini")"
 kill -0 "$first_pid" 2>/dev/null || fail "the first copy ended too"
 
 # After about seven seconds the main window's grey surface is in front.
@@ -54,8 +62,7 @@ if kill -0 "$first_pid" 2>/dev/null; then fail "the program did not end through 
 wait "$first_pid" || fail "the program ended with an error"
 first_pid=""
 
-ini="$XDG_CONFIG_HOME/Probnik.ini"
 [ -f "$ini" ] || fail "no Probnik.ini"
-expected=$'[DEFAULTS]\nInitialDir=\nSeparator=;'
+expected=$'[DEFAULTS]\nInitialDir=/planted\nSeparator=;'
 [ "$(cat "$ini")" = "$expected" ] || fail "Probnik.ini is: $(cat "$ini")"
-echo "e2e startup: splash, single instance and settings OK"
+echo "e2e startup: splash, single instance (also with a file) and settings OK"
