@@ -88,40 +88,50 @@ public:
     QAction* ColorDial = nullptr;
     QAction* Kolorymetria1 = nullptr; // "Analiza" -> "Kolorymetria"
 
-    // Handlers.
+    // Handlers, by subsystem and file.
+    //
+    // app/Main.cpp: the window, the picture and its display, the commands that open windows.
     void FileOpen1Execute();
     // The Open command once a path is chosen: in the dialog, on the command line or by a drop.
     void OpenPicture(const QString& path);
     void FileExit1Execute();
-    void FileSave1Execute();
-    void FileSaveAs1Execute();
-    // A statistic as the CSV file writes it: up to 15 digits and always a decimal point.
-    static QString FloatToDotStr(float value);
     void HelpAbout1Execute();
     void Pomoc1Click();
     void ColorDialExecute();
     void Kolorymetria1Execute();
+    void ToolButton7Click(); // the demonstration window
+    void SpeedButton1Click(); // the statistics window
     void DoBitMap();
     void FormPaint();
     void FormResize();
     void FormShow();
     void FormKeyDown();
     void RichEdit1KeyDown();
+    void Edit1Change();
     void RefreshMagnifier();
     void XY(int& x, int& y) const;
     probnik::Color ColourAt(int x, int y) const;
-    void Edit1Change();
+    //
+    // sampling/MainSampling.cpp: a press on the surface, and the samples it takes.
     void FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void TakeSample(int x, int y);
-    void FormMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, int x, int y);
-    void FormMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void Button1Click(); // "<--": the last sample goes
+    void Button4Click(); // "Clr": every sample goes
+    //
+    // sampling/MainArea.cpp: area mode (press, drag, release: the marker square, then the area
+    // study) and the cursor readout.
     void ToolButton9Click();
-    void ToolButton7Click();
-    void SpeedButton1Click();
     // Area mode is on exactly while the surface shows the cross cursor.
     bool inAreaMode() const;
-    void Button1Click();
-    void Button4Click();
+    void StartSelection(int x, int y);
+    void FormMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, int x, int y);
+    void FormMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    //
+    // analysis/MainExport.cpp: the CSV export.
+    void FileSave1Execute();
+    void FileSaveAs1Execute();
+    // A statistic as the CSV file writes it: up to 15 digits and always a decimal point.
+    static QString FloatToDotStr(float value);
 
     // The window's own repaint: the whole surface erased with the background, then FormPaint.
     void Repaint();

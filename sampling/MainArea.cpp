@@ -20,6 +20,12 @@ void TProbnikMain::ToolButton9Click()
     Client->setCursor(ToolButton9->isChecked() ? Qt::CrossCursor : Qt::ArrowCursor);
 }
 
+void TProbnikMain::StartSelection(int x, int y)
+{
+    // Any button starts a new selection at the raw window point.
+    Selection = std::make_unique<TSqr>(&canvas(), x, y);
+}
+
 void TProbnikMain::FormMouseMove(
     Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, int x, int y)
 {

@@ -1,4 +1,4 @@
-// The main window's sample list and its mouse handling on the surface.
+// The main window's sample list, and a press on the surface outside area mode.
 #include "app/Main.h"
 
 #include "app/Display.h"
@@ -14,9 +14,8 @@ using namespace probnik;
 void TProbnikMain::FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)
 {
     Q_UNUSED(shift);
-    // In area mode any button starts a new selection at the raw window point.
     if (inAreaMode()) {
-        Selection = std::make_unique<TSqr>(&canvas(), x, y);
+        StartSelection(x, y);
         return;
     }
     if (button == Qt::RightButton) {
