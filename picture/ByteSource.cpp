@@ -17,9 +17,10 @@ Result<std::shared_ptr<ByteSource>> ByteSource::open(const std::string& path)
         return cannot;
     std::shared_ptr<ByteSource> source(new ByteSource);
     source->m_file.reset(file);
-    // A small buffer: the readers seek to the parts they show, and a large one would read
-    // ahead of every seek.
-    std::setvbuf(file, nullptr, _IOFBF, 4096);
+    // Unbuffered: every read goes straight to the file, so only the bytes asked for are read
+    // (a buffer would read ahead at each seek to a shown row). The libraries read in pieces
+    // of kilobytes, except for headers.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     if (std::fseek(file, 0, SEEK_END) != 0)
         return cannot;
     const long end = std::ftell(file);

@@ -144,8 +144,7 @@ struct Gather {
     Canvas& samples;
     std::vector<std::uint8_t> channels;
 
-    // Stored pixel `x` of `row` (which starts at stored column `firstColumn`) of plane `plane`
-    // is shown sample (c, r).
+    // Pixel `x` of `row` of plane `plane` is shown sample (c, r).
     void put(int plane, const std::uint8_t* row, std::uint64_t x, std::size_t c, std::size_t r)
     {
         if (layout.planes == 1) {
@@ -159,18 +158,53 @@ struct Gather {
     }
 };
 
-bool readStrips(TIFF* tif, const Layout& layout, const ShownPixels& shown, Gather& gather)
+// Uncompressed data is read straight from the file, and only the rows shown of each strip or
+// tile: libtiff would read each strip or tile whole.
+class Uncompressed {
+public:
+    Uncompressed(TIFF* tif, ByteSource& source)
+        : m_source(source)
+    {
+        std::uint16_t compression = COMPRESSION_NONE;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+        const bool tiled = TIFFIsTiled(tif);
+        m_count = tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+        m_direct = compression == COMPRESSION_NONE
+            && TIFFGetField(tif, tiled ? TIFFTAG_TILEOFFSETS : TIFFTAG_STRIPOFFSETS, &m_offsets)
+            && TIFFGetField(
+                tif, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &m_byteCounts)
+            && m_offsets && m_byteCounts;
+    }
+
+    bool direct() const { return m_direct; }
+
+    // Reads `size` bytes from `at` on within strip or tile `piece`, which must hold them.
+    bool read(std::uint32_t piece, std::uint64_t at, std::uint8_t* to, std::uint64_t size)
+    {
+        return piece < m_count && at <= m_byteCounts[piece] && size <= m_byteCounts[piece] - at
+            && m_offsets[piece] <= std::uint64_t(-1) - m_byteCounts[piece]
+            && m_source.seek(m_offsets[piece] + at) && m_source.read(to, std::size_t(size)) == size;
+    }
+
+private:
+    ByteSource& m_source;
+    bool m_direct = false;
+    std::uint32_t m_count = 0;
+    std::uint64_t* m_offsets = nullptr;
+    std::uint64_t* m_byteCounts = nullptr;
+};
+
+bool readStrips(TIFF* tif, const Layout& layout, const ShownPixels& shown, Gather& gather,
+    Uncompressed& uncompressed)
 {
     const std::uint64_t rowBytes = std::uint64_t(TIFFScanlineSize64(tif));
     std::uint32_t rowsPerStrip = 0;
-    std::uint16_t compression = COMPRESSION_NONE;
     TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
     if (rowBytes == 0 || rowBytes > MaxPiece || rowsPerStrip == 0)
         return false;
-    // Uncompressed rows are read where they lie; compressed ones only from the start of
-    // their strip, each row after the one before.
-    const bool direct = compression == COMPRESSION_NONE;
+    // Compressed rows can only be decoded from the start of their strip, each row after the
+    // one before.
+    const bool direct = uncompressed.direct();
     std::vector<std::uint8_t> row(static_cast<std::size_t>(rowBytes));
     const std::vector<int>& rows = shown.rows();
     const std::vector<int>& columns = shown.columns();
@@ -179,11 +213,16 @@ bool readStrips(TIFF* tif, const Layout& layout, const ShownPixels& shown, Gathe
         for (std::size_t r = 0; r < rows.size(); ++r) {
             const auto y = std::uint32_t(rows[r]);
             const std::uint32_t stripStart = y / rowsPerStrip * rowsPerStrip;
-            // Within the strip read last, on from there; else from the strip's start.
-            const std::uint32_t from = direct ? y : std::max(next, stripStart);
-            for (std::uint32_t k = from; k <= y; ++k)
-                if (TIFFReadScanline(tif, row.data(), k, std::uint16_t(plane)) < 0)
+            if (direct) {
+                if (!uncompressed.read(TIFFComputeStrip(tif, y, std::uint16_t(plane)),
+                        (y - stripStart) * rowBytes, row.data(), rowBytes))
                     return false;
+            } else {
+                // Within the strip read last, on from there; else from the strip's start.
+                for (std::uint32_t k = std::max(next, stripStart); k <= y; ++k)
+                    if (TIFFReadScanline(tif, row.data(), k, std::uint16_t(plane)) < 0)
+                        return false;
+            }
             next = y + 1;
             for (std::size_t c = 0; c < columns.size(); ++c)
                 gather.put(plane, row.data(), std::uint64_t(columns[c]), c, r);
@@ -192,7 +231,8 @@ bool readStrips(TIFF* tif, const Layout& layout, const ShownPixels& shown, Gathe
     return true;
 }
 
-bool readTiles(TIFF* tif, const Layout& layout, const ShownPixels& shown, Gather& gather)
+bool readTiles(TIFF* tif, const Layout& layout, const ShownPixels& shown, Gather& gather,
+    Uncompressed& uncompressed)
 {
     std::uint32_t tileWidth = 0, tileHeight = 0;
     if (!TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth)
@@ -203,7 +243,9 @@ bool readTiles(TIFF* tif, const Layout& layout, const ShownPixels& shown, Gather
     if (tileBytes == 0 || tileBytes > MaxPiece || tileRowBytes == 0
         || tileRowBytes * tileHeight > tileBytes)
         return false;
-    std::vector<std::uint8_t> tile(static_cast<std::size_t>(tileBytes));
+    const bool direct = uncompressed.direct();
+    // A whole decoded tile, or one row of an uncompressed one.
+    std::vector<std::uint8_t> tile(static_cast<std::size_t>(direct ? tileRowBytes : tileBytes));
     const std::vector<int>& rows = shown.rows();
     const std::vector<int>& columns = shown.columns();
     for (int plane = 0; plane < layout.planes; ++plane)
@@ -219,11 +261,14 @@ bool readTiles(TIFF* tif, const Layout& layout, const ShownPixels& shown, Gather
                 while (c1 < columns.size() && std::uint32_t(columns[c1]) - left < tileWidth)
                     ++c1;
                 const ttile_t index = TIFFComputeTile(tif, left, top, 0, std::uint16_t(plane));
-                if (TIFFReadEncodedTile(tif, index, tile.data(), tmsize_t(tileBytes)) < 0)
+                if (!direct
+                    && TIFFReadEncodedTile(tif, index, tile.data(), tmsize_t(tileBytes)) < 0)
                     return false;
                 for (std::size_t r = r0; r < r1; ++r) {
-                    const std::uint8_t* row
-                        = tile.data() + (std::uint32_t(rows[r]) - top) * tileRowBytes;
+                    const std::uint64_t at = (std::uint32_t(rows[r]) - top) * tileRowBytes;
+                    if (direct && !uncompressed.read(index, at, tile.data(), tileRowBytes))
+                        return false;
+                    const std::uint8_t* row = tile.data() + (direct ? 0 : at);
                     for (std::size_t c = c0; c < c1; ++c)
                         gather.put(plane, row, std::uint32_t(columns[c]) - left, c, r);
                 }
@@ -249,8 +294,10 @@ Result<DisplayPicture> readTiff(ByteSource& source, int boxSide)
     Gather gather { layout, shown, samples, {} };
     if (layout.planes > 1)
         gather.channels.resize(shown.rows().size() * shown.columns().size() * 3);
-    const bool read = TIFFIsTiled(tif.get()) ? readTiles(tif.get(), layout, shown, gather)
-                                             : readStrips(tif.get(), layout, shown, gather);
+    Uncompressed uncompressed(tif.get(), source);
+    const bool read = TIFFIsTiled(tif.get())
+        ? readTiles(tif.get(), layout, shown, gather, uncompressed)
+        : readStrips(tif.get(), layout, shown, gather, uncompressed);
     if (!read)
         return failure(source);
     return shown.place(samples);
