@@ -11,7 +11,9 @@ QString Dialogs::openBitmap(QWidget* parent, const QString& dir)
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(QStringLiteral("Bitmap Files (*.bmp)"));
+    // Every picture read comes first and is chosen; bitmaps alone stay the second choice.
+    dialog.setNameFilters({ QStringLiteral("Obrazy (*.bmp *.png *.tif *.tiff *.jpg *.jpeg)"),
+        QStringLiteral("Bitmap Files (*.bmp)") });
     dialog.setDefaultSuffix(QStringLiteral("bmp"));
     if (!dir.isEmpty())
         dialog.setDirectory(dir);

@@ -393,8 +393,8 @@ void TProbnikMain::FileOpen1Execute()
 
 void TProbnikMain::OpenPicture(const QString& path)
 {
-    // Any letter case: a picture named PHOTO.BMP opens too.
-    if (!path.contains(QStringLiteral(".bmp"), Qt::CaseInsensitive))
+    // Any letter case: a picture named PHOTO.BMP or SCAN.TIFF opens too.
+    if (!isPicturePath(path.toStdString()))
         return;
     InitialDir = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
 

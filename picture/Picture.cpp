@@ -1,8 +1,15 @@
 #include "picture/Picture.h"
 
 #include "picture/BmpReader.h"
+#include "picture/JpegReader.h"
+#include "picture/PngReader.h"
+#include "picture/TiffReader.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 
 namespace probnik {
 
@@ -18,9 +25,61 @@ Size fitInBox(int width, int height, int side)
     return { side, int(side * h / w) };
 }
 
+namespace {
+
+enum class Format { Bmp, Png, Jpeg, Tiff };
+
+// The format the first bytes of the file announce; BMP when none does, so that a file of
+// any other content is told not valid by the BMP reader.
+Format formatOf(const std::string& path)
+{
+    unsigned char start[8] = {};
+    std::size_t got = 0;
+    std::error_code error;
+    if (!std::filesystem::is_directory(std::filesystem::path(path), error))
+        if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+            got = std::fread(start, 1, sizeof start, file);
+            std::fclose(file);
+        }
+    if (got >= 8 && std::memcmp(start, "\x89PNG\r\n\x1a\n", 8) == 0)
+        return Format::Png;
+    if (got >= 3 && start[0] == 0xFF && start[1] == 0xD8 && start[2] == 0xFF)
+        return Format::Jpeg;
+    if (got >= 4
+        && (std::memcmp(start, "II*\0", 4) == 0 || std::memcmp(start, "MM\0*", 4) == 0
+            || std::memcmp(start, "II+\0", 4) == 0 || std::memcmp(start, "MM\0+", 4) == 0))
+        return Format::Tiff;
+    return Format::Bmp;
+}
+
+} // namespace
+
 Result<DisplayPicture> readPictureForDisplay(const std::string& path, int boxSide)
 {
+    switch (formatOf(path)) {
+    case Format::Png:
+        return readPngForDisplay(path, boxSide);
+    case Format::Jpeg:
+        return readJpegForDisplay(path, boxSide);
+    case Format::Tiff:
+        return readTiffForDisplay(path, boxSide);
+    case Format::Bmp:
+        break;
+    }
     return readBmpForDisplay(path, boxSide);
+}
+
+bool isPicturePath(const std::string& path)
+{
+    std::string lower = path;
+    // ASCII letters only, whatever the locale.
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+        [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+    // ".tif" also finds ".tiff", ".jpg" does not find ".jpeg".
+    for (const char* extension : { ".bmp", ".png", ".tif", ".jpg", ".jpeg" })
+        if (lower.find(extension) != std::string::npos)
+            return true;
+    return false;
 }
 
 } // namespace probnik

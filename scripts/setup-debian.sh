@@ -7,6 +7,8 @@ packages=(
     # build
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    # picture formats beside BMP; Qt's TIFF reader for the tests that compare with it
+    libpng-dev libtiff-dev libjpeg62-turbo-dev qt6-image-formats-plugins
     # tests, sanitizers, fuzzing, formatting, benchmarks
     googletest libgtest-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
     # real-window tests and screenshots, also under a window manager

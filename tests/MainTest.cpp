@@ -21,6 +21,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -142,7 +143,7 @@ TEST_F(MainWindowTest, OpenAcceptsAnyCaseAndIgnoresOtherFiles)
     QTemporaryDir dir;
     const QString upper = dir.filePath(QStringLiteral("PHOTO.BMP"));
     ASSERT_TRUE(QFile::copy(Good + QStringLiteral("pal8.bmp"), upper));
-    const QString other = dir.filePath(QStringLiteral("photo.png"));
+    const QString other = dir.filePath(QStringLiteral("photo.gif"));
     ASSERT_TRUE(QFile::copy(Good + QStringLiteral("pal8.bmp"), other));
 
     open(other);
@@ -155,9 +156,15 @@ TEST_F(MainWindowTest, OpenAcceptsAnyCaseAndIgnoresOtherFiles)
     EXPECT_EQ(window->InitialDir, QDir::toNativeSeparators(dir.path()));
     EXPECT_TRUE(window->Button4->isEnabled());
 
+    // The other formats by their content, whatever the letter case of their extension.
+    const QString scan = dir.filePath(QStringLiteral("SCAN.Tiff"));
+    ASSERT_TRUE(QImage(5, 3, QImage::Format_RGB32).save(scan, "tiff"));
+    open(scan);
+    EXPECT_EQ(window->ImageWidth, 5);
+
     // Cancelling the dialog changes nothing.
     window->FileOpen1Execute();
-    EXPECT_EQ(window->ImageWidth, 127);
+    EXPECT_EQ(window->ImageWidth, 5);
     EXPECT_EQ(dialogs->openDirs.last(), QDir::toNativeSeparators(dir.path()));
 }
 

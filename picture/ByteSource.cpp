@@ -1,0 +1,70 @@
+#include "picture/ByteSource.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+namespace probnik {
+
+Result<std::shared_ptr<ByteSource>> ByteSource::open(const std::string& path)
+{
+    const Error cannot { "Cannot open file " + path };
+    std::error_code error;
+    if (std::filesystem::is_directory(std::filesystem::path(path), error))
+        return cannot;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return cannot;
+    std::shared_ptr<ByteSource> source(new ByteSource);
+    source->m_file.reset(file);
+    // Unbuffered: every read goes straight to the file, so only the bytes asked for are read
+    // (a buffer would read ahead at each seek to a shown row). The libraries read in pieces
+    // of kilobytes, except for headers.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    if (std::fseek(file, 0, SEEK_END) != 0)
+        return cannot;
+    const long end = std::ftell(file);
+    if (end < 0 || std::fseek(file, 0, SEEK_SET) != 0)
+        return cannot;
+    source->m_size = std::uint64_t(end);
+    return source;
+}
+
+ByteSource::ByteSource(const std::uint8_t* data, std::size_t size)
+    : m_data(data)
+    , m_size(size)
+{
+}
+
+std::size_t ByteSource::read(void* to, std::size_t count)
+{
+    const std::size_t got = readSome(to, count);
+    if (got < count)
+        m_short = true;
+    return got;
+}
+
+std::size_t ByteSource::readSome(void* to, std::size_t count)
+{
+    std::size_t got = 0;
+    if (m_file) {
+        got = std::fread(to, 1, count, m_file.get());
+    } else {
+        got = std::size_t(std::min<std::uint64_t>(count, m_size - std::min(m_size, m_position)));
+        if (got > 0)
+            std::memcpy(to, m_data + m_position, got);
+    }
+    m_position += got;
+    return got;
+}
+
+bool ByteSource::seek(std::uint64_t position)
+{
+    // Seeking past the end is allowed, as for files; the next read then comes up short.
+    if (m_file && std::fseek(m_file.get(), long(position), SEEK_SET) != 0)
+        return false;
+    m_position = position;
+    return true;
+}
+
+} // namespace probnik

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "common/Result.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace probnik {
+
+// The bytes of a picture, from a file or from memory, as the format libraries ask for them.
+// It remembers whether a read found fewer bytes than were asked, so that a library's failure
+// can be told as a short file ("Stream read error") or as bad content.
+class ByteSource {
+public:
+    // "Cannot open file <path>" when the file cannot be opened (a folder cannot).
+    static Result<std::shared_ptr<ByteSource>> open(const std::string& path);
+    ByteSource(const std::uint8_t* data, std::size_t size);
+
+    // Reads `count` bytes; fewer at the end of the data, which counts as a short read.
+    std::size_t read(void* to, std::size_t count);
+    // Reads up to `count` bytes; fewer at the end are no short read (for reading ahead).
+    std::size_t readSome(void* to, std::size_t count);
+    // The reader needed bytes beyond the end.
+    void endedEarly() { m_short = true; }
+    bool seek(std::uint64_t position);
+    std::uint64_t position() const { return m_position; }
+    std::uint64_t size() const { return m_size; }
+    bool shortRead() const { return m_short; }
+
+private:
+    ByteSource() = default;
+
+    struct Close {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<std::FILE, Close> m_file;
+    const std::uint8_t* m_data = nullptr;
+    std::uint64_t m_size = 0;
+    std::uint64_t m_position = 0;
+    bool m_short = false;
+};
+
+// The messages every reader gives.
+inline const char* const NotValidMessage = "Bitmap image is not valid";
+inline const char* const ReadErrorMessage = "Stream read error";
+
+// The error for a format library's failure on `source`.
+inline Error failure(const ByteSource& source)
+{
+    return Error { source.shortRead() ? ReadErrorMessage : NotValidMessage };
+}
+
+} // namespace probnik

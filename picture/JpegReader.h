@@ -1,0 +1,29 @@
+#pragma once
+
+#include "common/Result.h"
+#include "picture/Picture.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace probnik {
+
+// Reads JPEG files display-sized (see readPictureForDisplay): baseline and progressive, grey
+// and YCbCr colour with any subsampling, decoded by libjpeg-turbo's accurate integer
+// transform and smooth upsampling (its defaults), without colour management. The EXIF
+// orientation is applied, so the picture appears as cameras show it; width and height are
+// then the turned picture's. Rows not shown are skipped (jpeg_skip_scanlines), which spares
+// them the inverse transform, the upsampling and the colour conversion. A progressive file
+// keeps the coefficients of its whole picture (two bytes a sample) until its last scan, so
+// one that would need more than 1 GiB for them is refused as not valid. CMYK files are not
+// read. A file that ends early gives "Stream read error", whatever was decoded of it.
+// Failures: "Cannot open file <path>", "Bitmap image is not valid", "Stream read error".
+Result<DisplayPicture> readJpegForDisplay(const std::string& path, int boxSide);
+Result<DisplayPicture> readJpegForDisplay(const std::uint8_t* data, std::size_t size, int boxSide);
+
+// The orientation (1 to 8) an APP1 segment's EXIF data gives in its first directory, 1 when it
+// gives none or is not EXIF. Only the bytes of `segment` are read.
+int exifOrientation(std::string_view segment);
+
+} // namespace probnik

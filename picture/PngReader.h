@@ -1,0 +1,22 @@
+#pragma once
+
+#include "common/Result.h"
+#include "picture/Picture.h"
+
+#include <cstdint>
+#include <string>
+
+namespace probnik {
+
+// Reads PNG files display-sized (see readPictureForDisplay): every colour type and bit depth
+// (grey 1 to 16 bits, palette, RGB, with or without alpha, which is ignored), interlaced or
+// not. The stored values are kept without gamma or colour management; 16-bit samples become
+// 8 bits by eightBits. Rows are inflated one at a time and only the shown columns of the shown
+// rows are kept, and reading stops after the last row shown. An interlaced file is read pass
+// by pass, each pixel of a pass that the box shows going straight to its place, so it needs
+// no more memory than a plain one. Sides up to libpng's limit of 1,000,000 pixels.
+// Failures: "Cannot open file <path>", "Bitmap image is not valid", "Stream read error".
+Result<DisplayPicture> readPngForDisplay(const std::string& path, int boxSide);
+Result<DisplayPicture> readPngForDisplay(const std::uint8_t* data, std::size_t size, int boxSide);
+
+} // namespace probnik
