@@ -19,7 +19,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -439,29 +438,10 @@ void TKolorymetria::ZapiszClick()
 {
     if (!ProbnikMain || Colors.empty())
         return;
-    Dialogs& dialogs = ProbnikApplication::dialogs();
-    const QString path = dialogs.saveCsv(this, ProbnikMain->InitialDir);
-    if (path.isEmpty())
-        return;
-    if (QFileInfo::exists(path)
-        && (!OKBottomDlg || dialogs.runModal(OKBottomDlg) != QDialog::Accepted))
-        return;
-
-    std::ostringstream bytes;
-    if (const auto error = lab::writeCsv(
-            bytes, Colors, *reference(), ProbnikMain->Separator.toUtf8().toStdString())) {
-        dialogs.error(this, QString::fromStdString(error->message));
-        return;
-    }
-    // Written whole or not at all: a failed write leaves an existing file as it was.
-    QSaveFile file(path);
-    const std::string data = bytes.str();
-    if (!file.open(QIODevice::WriteOnly)
-        || file.write(data.data(), qint64(data.size())) != qint64(data.size()) || !file.commit()) {
-        dialogs.error(this, QStringLiteral("Cannot create file ") + QDir::toNativeSeparators(path));
-        return;
-    }
-    ProbnikMain->InitialDir = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+    ProbnikMain->SaveCsvAs(this, [this](std::ostream& out) {
+        return lab::writeCsv(
+            out, Colors, *reference(), ProbnikMain->Separator.toUtf8().toStdString());
+    });
 }
 
 void TKolorymetria::copyRows()

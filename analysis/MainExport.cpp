@@ -5,13 +5,14 @@
 #include "analysis/Stat.h"
 #include "analysis/Warn.h"
 #include "app/ProbnikApplication.h"
+#include "common/WholeFile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QPlainTextEdit>
-#include <QSaveFile>
 #include <QTextBlock>
 
+#include <filesystem>
 #include <sstream>
 
 using namespace probnik;
@@ -28,49 +29,53 @@ void TProbnikMain::FileSave1Execute()
     FileSaveAs1Execute();
 }
 
+bool TProbnikMain::SaveCsvAs(
+    QWidget* parent, const std::function<std::optional<Error>(std::ostream&)>& write)
+{
+    Dialogs& dialogs = ProbnikApplication::dialogs();
+    const QString path = dialogs.saveCsv(parent, InitialDir);
+    if (path.isEmpty())
+        return false;
+    if (QFileInfo::exists(path)
+        && (!OKBottomDlg || dialogs.runModal(OKBottomDlg) != QDialog::Accepted))
+        return false;
+    // A failure ends the save here, in the error box: nothing is written and InitialDir stays.
+    std::ostringstream bytes;
+    if (const auto error = write(bytes)) {
+        ProbnikApplication::showError(parent, QString::fromStdString(error->message));
+        return false;
+    }
+    if (!writeWholeFile(std::filesystem::path(path.toStdString()), bytes.str())) {
+        ProbnikApplication::showError(
+            parent, QStringLiteral("Cannot create file ") + QDir::toNativeSeparators(path));
+        return false;
+    }
+    InitialDir = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+    return true;
+}
+
 void TProbnikMain::FileSaveAs1Execute()
 {
-    const QString path = ProbnikApplication::dialogs().saveCsv(this, InitialDir);
-    if (path.isEmpty())
-        return;
-    if (QFileInfo::exists(path)
-        && (!OKBottomDlg
-            || ProbnikApplication::dialogs().runModal(OKBottomDlg) != QDialog::Accepted))
-        return;
+    SaveCsvAs(this, [this](std::ostream& out) {
+        csv::Statistics statistics;
+        if (Statystyka) {
+            Statystyka->Calculate();
+            const ColourStatistics s = Statystyka->statistics();
+            statistics = { { s.R.Mean, s.G.Mean, s.B.Mean }, { s.R.StdDev, s.G.StdDev, s.B.StdDev },
+                { s.R.VarCoef, s.G.VarCoef, s.B.VarCoef } };
+        }
+        std::vector<std::string> rows;
+        for (QTextBlock block = RichEdit1->document()->firstBlock(); block.isValid();
+             block = block.next())
+            rows.push_back(block.text().toStdString());
+        const std::vector<std::string> lines
+            = csv::buildLines(rows, Separator.toStdString(), statistics);
 
-    csv::Statistics statistics;
-    if (Statystyka) {
-        Statystyka->Calculate();
-        statistics = { { Statystyka->MeanR, Statystyka->MeanG, Statystyka->MeanB },
-            { Statystyka->StdDevR, Statystyka->StdDevG, Statystyka->StdDevB },
-            { Statystyka->VarCoefR, Statystyka->VarCoefG, Statystyka->VarCoefB } };
-    }
-    std::vector<std::string> rows;
-    for (QTextBlock block = RichEdit1->document()->firstBlock(); block.isValid();
-         block = block.next())
-        rows.push_back(block.text().toStdString());
-    const std::vector<std::string> lines
-        = csv::buildLines(rows, Separator.toStdString(), statistics);
-
-    // The scratch buffer keeps the lines of the last file written.
-    QStringList text;
-    for (const std::string& line : lines)
-        text << QString::fromStdString(line);
-    R->setPlainText(text.join(u'\n'));
-
-    // A failure ends the export here, in the error box: nothing is written and InitialDir
-    // stays.
-    const auto fail = [this](const std::string& message) {
-        ProbnikApplication::showError(this, QString::fromStdString(message));
-    };
-    std::ostringstream bytes;
-    if (const auto error = csv::write(bytes, lines))
-        return fail(error->message);
-    // Written whole or not at all: a failed write leaves an existing file as it was.
-    QSaveFile file(path);
-    const std::string data = bytes.str();
-    if (!file.open(QIODevice::WriteOnly)
-        || file.write(data.data(), qint64(data.size())) != qint64(data.size()) || !file.commit())
-        return fail("Cannot create file " + QDir::toNativeSeparators(path).toStdString());
-    InitialDir = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+        // The scratch buffer keeps the lines of the last file written.
+        QStringList text;
+        for (const std::string& line : lines)
+            text << QString::fromStdString(line);
+        R->setPlainText(text.join(u'\n'));
+        return csv::write(out, lines);
+    });
 }
