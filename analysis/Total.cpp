@@ -41,25 +41,6 @@ public:
 
 } // namespace
 
-TCSpinEdit::TCSpinEdit(QWidget* parent)
-    : QSpinBox(parent)
-{
-    // Text left unfinished is put right by fixup rather than thrown away.
-    setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
-}
-
-QValidator::State TCSpinEdit::validate(QString& input, int& pos) const
-{
-    // No keystroke is refused: a number is put into range only once it is complete.
-    const QValidator::State state = QSpinBox::validate(input, pos);
-    return state == QValidator::Acceptable ? state : QValidator::Intermediate;
-}
-
-void TCSpinEdit::fixup(QString& input) const
-{
-    input = QString::number(wholeNumberWithin(input.toStdString(), minimum(), maximum()));
-}
-
 TGlobal::TGlobal(QWidget* parent)
     : QDialog(parent)
 {

@@ -3,26 +3,13 @@
 #include "analysis/ChannelStats.h"
 #include "analysis/Colorimetry.h"
 #include "app/Design.h"
+#include "app/SpinEdit.h"
 
 #include <QDialog>
-#include <QSpinBox>
 
 class QFrame;
 class QLabel;
 class QPushButton;
-
-// An integer edit with arrow buttons that takes whatever is typed. When it is left, or its
-// value is used, text that is not a whole number reads as the minimum and is replaced by it,
-// and a number beyond the range goes to its nearer end: "300" becomes 255, not 30.
-class TCSpinEdit : public QSpinBox {
-    Q_OBJECT
-public:
-    explicit TCSpinEdit(QWidget* parent = nullptr);
-
-protected:
-    QValidator::State validate(QString& input, int& pos) const override;
-    void fixup(QString& input) const override;
-};
 
 // The area study: the pixels of the area selection (or of the whole displayed picture) whose
 // three channels lie within the six inclusive bounds are painted black on the main window and

@@ -2,11 +2,11 @@
 
 #include "analysis/CsvExport.h"
 #include "analysis/Stat.h"
-#include "analysis/Total.h"
 #include "app/Design.h"
 #include "app/Display.h"
 #include "app/ProbnikApplication.h"
 #include "app/Settings.h"
+#include "app/SpinEdit.h"
 #include "app/Surface.h"
 #include "demo/Pokaz.h"
 #include "info/about.h"
@@ -46,11 +46,12 @@ TProbnikMain* ProbnikMain = nullptr;
 
 namespace {
 
-// The design's outer size and its client area; the difference is the frame and the menu bar.
-constexpr int DesignOuterWidth = 912;
-constexpr int DesignOuterHeight = 550;
-constexpr int DesignClientWidth = 904;
-constexpr int DesignClientHeight = 496;
+// The design's outer size: the client area of display::ScreenCopyWidth x ScreenCopyHeight,
+// the design frame around it and the menu bar.
+constexpr int DesignMenuBarHeight = 20;
+constexpr int DesignOuterWidth = display::ScreenCopyWidth + design::FrameWidth;
+constexpr int DesignOuterHeight
+    = display::ScreenCopyHeight + DesignMenuBarHeight + design::FrameHeight;
 // The window may grow, but never narrower than this or lower than the design.
 constexpr int MinimumOuterWidth = 750;
 constexpr int MinimumOuterHeight = 550;
@@ -138,8 +139,8 @@ bool TProbnikMain::ownsInstanceLock() const
 
 QSize TProbnikMain::windowSizeForOuter(int w, int h) const
 {
-    return { w - (DesignOuterWidth - DesignClientWidth),
-        h - (DesignOuterHeight - DesignClientHeight) + menuBar()->sizeHint().height() };
+    return { w - design::FrameWidth,
+        h - design::FrameHeight - DesignMenuBarHeight + menuBar()->sizeHint().height() };
 }
 
 void TProbnikMain::buildDesign()
@@ -149,7 +150,7 @@ void TProbnikMain::buildDesign()
     Client = new Surface(this);
     setCentralWidget(Client);
     QPalette grey = Client->palette();
-    grey.setColor(QPalette::Window, QColor(128, 128, 128));
+    grey.setColor(QPalette::Window, design::toQColor(WindowGrey));
     Client->setPalette(grey);
 
     buildToolBar();
