@@ -43,7 +43,7 @@ void openFileArgument(const QStringList& arguments)
     // A second copy only ends: it opens nothing.
     if (arguments.size() < 2 || !ProbnikMain || !ProbnikMain->ownsInstanceLock())
         return;
-    const QString path = arguments.at(1);
+    const QString& path = arguments.at(1); // the lambda keeps its own copy
     QTimer::singleShot(0, ProbnikMain, [path] { ProbnikMain->OpenPicture(path); });
 }
 
