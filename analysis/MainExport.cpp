@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The main window's CSV export of the sample list and its statistics.
 #include "app/Main.h"
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The area study over a full 400 x 400 display box, against a peer in the same run: two plain
 // passes over the same pixels that only add up their channels (the least two passes can cost).
 // Prints the time per study and the ratio to the peer.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Opening PNG, TIFF and JPEG pictures for display: the program's path (display-sized decoding,
 // then the stretch into the box) against QImageReader reading the whole picture plus a
 // nearest-pixel scale to the same box, on 12000 x 9000 and 30000 x 20000 pictures of each

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The L*a*b* statistics of a full 400 x 400 area, fed row by row as the area study reads a
 // picture: a box of varied colours, a box in which all 160000 colours differ, and the same
 // statistics worked out with the exact per-pixel conversion for comparison. Prints the time

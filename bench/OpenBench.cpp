@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Opening a picture for display: the program's path (display-sized decoding, then the stretch
 // into the display box) against Qt's QImageReader reading the whole picture plus a
 // nearest-pixel scale to the same box, on the same generated files, in one run. After the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // libFuzzer target for the BMP reader: every input is read both ways, the whole picture from
 // memory and the display-sized picture from a file, as the Open command reads it. Besides
 // the sanitizers' findings, a disagreement between the two is a finding.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // libFuzzer target for one of the PNG, TIFF and JPEG readers, chosen when it is built
 // (PROBNIK_FUZZ_READER): every input is read display-sized from memory. Besides the
 // sanitizers' findings, a picture that is not exactly box-sized, or a failure with another

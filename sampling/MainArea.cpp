@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The main window's cursor readout and area mode: a dragged marker square, then the area study.
 #include "app/Main.h"
 

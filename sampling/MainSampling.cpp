@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The main window's sample list, and a press on the surface outside area mode.
 #include "app/Main.h"
 

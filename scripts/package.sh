@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Probnik developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Builds the Debian package of Probnik (an optimised build without tests, installed under /usr)
 # and prints the package's path. The build talks on stderr, so `deb=$(scripts/package.sh)` works.
 set -euo pipefail

@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Probnik developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Installs every Debian 12 package that building, testing and running Probnik needs.
 # Safe to run again: packages already present are left as they are.
 set -euo pipefail

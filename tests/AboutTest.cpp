@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The about box, the help menu, the end of the program and the manual that the build renders.
 #include "info/about.h"
 #include "analysis/CsvExport.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The cursor readout and area mode of the main window, driven with the mouse.
 #include "tests/MainWindowFixture.h"
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Display-sized decoding against the whole picture stretched into the display box.
 #include "app/Display.h"
 #include "picture/BmpReader.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "analysis/ChannelStats.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The CSV export from the main window: dialogs, the file's bytes, and what stays unchanged.
 #include "tests/MainWindowFixture.h"
 

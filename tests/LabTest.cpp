@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The colorimetry window following the main window's samples and the area study.
 #include "tests/MainWindowFixture.h"
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The main window, the splash and the start-up, driven as a user drives them.
 #include "app/Main.h"
 #include "analysis/Stat.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // PNG, TIFF and JPEG pictures made by ImageMagick in every layout that reads differently,
 // read display-sized and compared pixel for pixel with what QImageReader makes of the whole
 // picture under the same nearest-pixel mapping; damaged and short files give the messages.

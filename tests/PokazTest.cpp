@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The colour demonstration window, driven as a user and the other windows drive it.
 #include "demo/Pokaz.h"
 #include "demo/Texture.h"

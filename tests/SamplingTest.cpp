@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Point samples taken with the mouse, as they appear in the sample list and the counter.
 #include "tests/MainWindowFixture.h"
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The sample statistics window: what it shows of the sample list and what "Zamknij" hands on.
 #include "tests/MainWindowFixture.h"
 

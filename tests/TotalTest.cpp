@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The area study dialog over the main window's picture.
 #include "tests/MainWindowFixture.h"
 

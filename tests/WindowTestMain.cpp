@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Runs the window tests under the offscreen platform, with the configuration and the
 // single-instance lock in a folder of their own.
 #include "app/ProbnikApplication.h"

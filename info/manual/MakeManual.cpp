@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Renders the user manual: its text source, with pictures of the program's real windows taken
 // offscreen while a short session is played through them, into a PDF file.
 //

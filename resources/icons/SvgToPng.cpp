@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Build tool: draws one of the program's SVG icons as a square PNG of a given size, so the
 // bitmap sizes an icon theme wants all come from the one drawing. It needs no display.
 //

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Probnik developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Sourced by the real-window tests: starts an Xvfb display of their own (whichever number is
 # free) with the configuration and instance lock in "$work", and gives them pixel checks.
 # Needs "$work" and a fail() function; sets xvfb_pid and DISPLAY.

@@ -1,4 +1,7 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The Probnik developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """A modal window that is open when the splash goes stays in front, in a real X server.
 
 Two ways a person meets it: Ctrl+O pressed while the splash is up (the Open dialog), and a

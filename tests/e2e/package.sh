@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Probnik developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The Debian package as a user meets it: install it, start the installed program in a real X
 # server, see the main window after the splash, close it through the menu, and remove the
 # package again so the machine is left as it was.

@@ -1,4 +1,7 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The Probnik developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """A person's session with the built program in a real X server.
 
 Opens a generated bitmap through the real Open dialog, takes samples with the mouse, saves them

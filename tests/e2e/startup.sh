@@ -1,4 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Probnik developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The built program in a real X server: the splash comes first, then the main window; a
 # second copy started meanwhile with a file ends by itself, opens nothing and leaves the
 # settings file as it was; closing through the menu writes the settings, with a separator the
