@@ -14,11 +14,10 @@
 //   build/bench/bench/probnik_format_bench
 // The files (about 6 GB) are made once in $PROBNIK_BENCH_DIR (default: the temporary folder).
 #include "app/Display.h"
+#include "bench/BenchSupport.h"
 #include "picture/Picture.h"
 
-#include <QImage>
 #include <QImageReader>
-#include <QString>
 #include <benchmark/benchmark.h>
 
 #include <png.h>
@@ -28,16 +27,10 @@
 #include <cstdio>
 #include <jpeglib.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cinttypes>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -47,7 +40,11 @@
 namespace {
 
 using probnik::Canvas;
-using probnik::Rect;
+namespace bench = probnik::bench;
+
+// Its name to itself when it runs again in helper mode, and the reader it times.
+constexpr const char* Program = "probnik_format_bench";
+constexpr bench::DisplayReader Reader = probnik::readPictureForDisplay;
 
 enum class Kind { Png, PngInterlaced, TiffStrips, TiffTiles, Jpeg, JpegProgressive };
 
@@ -209,42 +206,6 @@ void prepare(BenchFile& f, const std::filesystem::path& folder)
         f.skipped = "could not write " + final;
 }
 
-std::uint64_t procValue(const char* file, const std::string& key)
-{
-    std::ifstream in(file);
-    std::string k, rest;
-    while (in >> k) {
-        std::getline(in, rest);
-        if (k == key)
-            return std::strtoull(rest.c_str(), nullptr, 10);
-    }
-    return 0;
-}
-
-bool openOurs(const std::string& path, Canvas& surface)
-{
-    auto r = probnik::readPictureForDisplay(path, 400);
-    if (!r)
-        return false;
-    const Rect box = probnik::display::displayBox(r.value().width, r.value().height);
-    surface.stretchDraw(box, r.value().shown);
-    benchmark::DoNotOptimize(surface.pixel(box.Left + 1, box.Top + 1));
-    return true;
-}
-
-bool openQt(const std::string& path)
-{
-    QImageReader reader(QString::fromStdString(path));
-    const QImage image = reader.read();
-    if (image.isNull())
-        return false;
-    const Rect box = probnik::display::displayBox(image.width(), image.height());
-    const QImage shown
-        = image.scaled(box.width(), box.height(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    benchmark::DoNotOptimize(shown.pixel(1, 1));
-    return true;
-}
-
 // The IDAT stream of a PNG file, joined.
 std::string idatStream(const std::string& path)
 {
@@ -297,80 +258,22 @@ void benchOurs(benchmark::State& state, const BenchFile* f)
 {
     Canvas surface(probnik::display::ScreenCopyWidth, probnik::display::ScreenCopyHeight);
     for (auto _ : state)
-        if (!openOurs(f->path, surface))
+        if (!bench::openOurs(Reader, f->path, surface))
             state.SkipWithError("our reader refused the file");
 }
 
 void benchQt(benchmark::State& state, const BenchFile* f)
 {
     for (auto _ : state)
-        if (!openQt(f->path))
+        if (!bench::openQt(f->path, false))
             state.SkipWithError("Qt could not read the file");
-}
-
-class Recorder : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> seconds;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            if (!run.error_occurred && run.run_type == Run::RT_Iteration)
-                seconds[run.run_name.function_name]
-                    = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
-int peakHelper(const std::string& which, const std::string& path)
-{
-    const std::uint64_t before = procValue("/proc/self/status", "VmRSS:");
-    Canvas surface(probnik::display::ScreenCopyWidth, probnik::display::ScreenCopyHeight);
-    const bool opened = which == "qt" ? openQt(path) : openOurs(path, surface);
-    std::printf("%" PRIu64 " %" PRIu64 " %d\n", before, procValue("/proc/self/status", "VmHWM:"),
-        opened ? 1 : 0);
-    return 0;
-}
-
-// The peak resident MiB of a fresh process that opens the file once, and its growth from
-// just before the opening.
-std::optional<std::pair<double, double>> measurePeak(
-    const std::string& which, const std::string& path)
-{
-    int fds[2];
-    if (pipe(fds) != 0)
-        return std::nullopt;
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(fds[1], STDOUT_FILENO);
-        close(fds[0]);
-        close(fds[1]);
-        execl("/proc/self/exe", "probnik_format_bench", "--peak-rss", which.c_str(), path.c_str(),
-            static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    std::string text;
-    char buffer[256];
-    for (ssize_t got; (got = read(fds[0], buffer, sizeof buffer)) > 0;)
-        text.append(buffer, std::size_t(got));
-    close(fds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    unsigned long long before = 0, peak = 0;
-    int opened = 0;
-    if (std::sscanf(text.c_str(), "%llu %llu %d", &before, &peak, &opened) != 3 || !opened)
-        return std::nullopt;
-    return std::make_pair(double(peak) / 1024, double(peak - before) / 1024);
 }
 
 // For an uncompressed TIFF: the bytes our open reads, and the bytes of the strips or tiles
 // that hold shown rows (of tiles, also shown columns).
 std::pair<std::uint64_t, std::uint64_t> tiffBytes(const BenchFile& f)
 {
-    Canvas surface(probnik::display::ScreenCopyWidth, probnik::display::ScreenCopyHeight);
-    const std::uint64_t before = procValue("/proc/self/io", "rchar:");
-    openOurs(f.path, surface);
-    const std::uint64_t read = procValue("/proc/self/io", "rchar:") - before;
+    const std::uint64_t read = bench::bytesReadByOurs(Reader, f.path);
     const probnik::Size box = probnik::fitInBox(f.width, f.height, 400);
     std::set<std::int64_t> pieces;
     TIFF* tif = TIFFOpen(f.path.c_str(), "r");
@@ -400,12 +303,10 @@ std::pair<std::uint64_t, std::uint64_t> tiffBytes(const BenchFile& f)
 int main(int argc, char** argv)
 {
     QImageReader::setAllocationLimit(0);
-    if (argc == 4 && std::strcmp(argv[1], "--peak-rss") == 0)
-        return peakHelper(argv[2], argv[3]);
+    if (argc == 4 && std::strcmp(argv[1], bench::PeakRssOption) == 0)
+        return bench::peakHelper(Reader, false, argv[2], argv[3]);
     benchmark::Initialize(&argc, argv);
-    const char* dir = std::getenv("PROBNIK_BENCH_DIR");
-    const std::filesystem::path folder
-        = dir && *dir ? std::filesystem::path(dir) : std::filesystem::temp_directory_path();
+    const std::filesystem::path folder = bench::benchFolder();
 
     std::vector<BenchFile> files;
     const auto file = [](std::string name, Kind kind, int width, int height) {
@@ -441,13 +342,12 @@ int main(int argc, char** argv)
                 ->Unit(benchmark::kMillisecond)
                 ->Iterations(f.width >= 30000 ? 1 : 2);
     }
-    Recorder recorder;
+    bench::Recorder recorder;
     benchmark::RunSpecifiedBenchmarks(&recorder);
     benchmark::Shutdown();
 
     const auto time = [&](const std::string& kind, const BenchFile& f) {
-        const auto at = recorder.seconds.find(kind + "/" + f.name);
-        return at == recorder.seconds.end() ? -1.0 : at->second * 1e3;
+        return recorder.milliseconds(kind + "/" + f.name);
     };
     std::printf("\n%-28s %9s %9s %7s %16s %16s  %s\n", "file", "ours ms", "Qt ms", "Qt/ours",
         "ours peak MiB", "Qt peak MiB", "physical limit");
@@ -457,12 +357,6 @@ int main(int argc, char** argv)
             continue;
         }
         const double ours = time("ours", f), qt = time("qt", f);
-        const auto peak = [](const std::optional<std::pair<double, double>>& p) {
-            char text[40] = "-";
-            if (p)
-                std::snprintf(text, sizeof text, "%.1f (%.1f)", p->first, p->second);
-            return std::string(text);
-        };
         std::string limit;
         char text[160] = "";
         if (f.kind == Kind::Png) {
@@ -478,8 +372,11 @@ int main(int argc, char** argv)
             limit = text;
         }
         std::printf("%-28s %9.1f %9.0f %6.1fx %16s %16s  %s\n", f.name.c_str(), ours, qt,
-            ours > 0 && qt > 0 ? qt / ours : 0.0, peak(measurePeak("ours", f.path)).c_str(),
-            peak(f.qt ? measurePeak("qt", f.path) : std::nullopt).c_str(), limit.c_str());
+            ours > 0 && qt > 0 ? qt / ours : 0.0,
+            bench::peakText(bench::measurePeak(Program, "ours", f.path)).c_str(),
+            bench::peakText(f.qt ? bench::measurePeak(Program, "qt", f.path) : std::nullopt)
+                .c_str(),
+            limit.c_str());
     }
     return 0;
 }

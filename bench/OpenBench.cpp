@@ -12,9 +12,9 @@
 //   cmake --preset bench && cmake --build --preset bench && build/bench/bench/probnik_bench
 // The files are made once in $PROBNIK_BENCH_DIR (default: the temporary folder).
 #include "app/Display.h"
+#include "bench/BenchSupport.h"
 #include "picture/BmpReader.h"
 
-#include <QImage>
 #include <QImageReader>
 #include <QString>
 #include <benchmark/benchmark.h>
@@ -22,18 +22,14 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cinttypes>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -44,6 +40,11 @@ namespace {
 
 using probnik::Canvas;
 using probnik::Rect;
+namespace bench = probnik::bench;
+
+// Its name to itself when it runs again in helper mode, and the reader it times.
+constexpr const char* Program = "probnik_bench";
+constexpr bench::DisplayReader Reader = probnik::readBmpForDisplay;
 
 // One generated picture file.
 struct BenchFile {
@@ -205,24 +206,9 @@ void prepare(BenchFile& f, const std::filesystem::path& folder)
     }
 }
 
-// A number from a "key: value" line of a /proc file ("VmHWM:" of /proc/self/status is in
-// KiB, "rchar:" of /proc/self/io in bytes).
-std::uint64_t procValue(const char* file, const std::string& key)
-{
-    std::ifstream in(file);
-    std::string k;
-    std::string rest;
-    while (in >> k) {
-        std::getline(in, rest);
-        if (k == key)
-            return std::strtoull(rest.c_str(), nullptr, 10);
-    }
-    return 0;
-}
-
 std::uint64_t memAvailable()
 {
-    return procValue("/proc/meminfo", "MemAvailable:") << 10;
+    return bench::procValue("/proc/meminfo", "MemAvailable:") << 10;
 }
 
 // Drops the file from the page cache, so that the next read comes from the disk.
@@ -235,34 +221,6 @@ void evict(const std::string& path)
     }
 }
 
-// Our open-and-display path, as the Open command runs it.
-bool openOurs(const std::string& path, Canvas& surface)
-{
-    auto r = probnik::readBmpForDisplay(path, 400);
-    if (!r)
-        return false;
-    const Rect box = probnik::display::displayBox(r.value().width, r.value().height);
-    surface.stretchDraw(box, r.value().shown);
-    benchmark::DoNotOptimize(surface.pixel(box.Left + 1, box.Top + 1));
-    return true;
-}
-
-// Qt's: the whole picture, then a nearest-pixel scale to the same box.
-bool openQt(const std::string& path)
-{
-    QImageReader reader(QString::fromStdString(path));
-    const QImage image = reader.read();
-    if (image.isNull()) {
-        std::fprintf(stderr, "Qt: %s\n", qPrintable(reader.errorString()));
-        return false;
-    }
-    const Rect box = probnik::display::displayBox(image.width(), image.height());
-    const QImage shown
-        = image.scaled(box.width(), box.height(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    benchmark::DoNotOptimize(shown.pixel(1, 1));
-    return true;
-}
-
 void benchOurs(benchmark::State& state, const BenchFile* f, bool cold)
 {
     Canvas surface(probnik::display::ScreenCopyWidth, probnik::display::ScreenCopyHeight);
@@ -272,7 +230,7 @@ void benchOurs(benchmark::State& state, const BenchFile* f, bool cold)
             evict(f->path);
             state.ResumeTiming();
         }
-        if (!openOurs(f->path, surface))
+        if (!bench::openOurs(Reader, f->path, surface))
             state.SkipWithError("our reader refused the file");
     }
     if (f->runLength) // only then is the whole file read
@@ -282,7 +240,7 @@ void benchOurs(benchmark::State& state, const BenchFile* f, bool cold)
 void benchQt(benchmark::State& state, const BenchFile* f)
 {
     for (auto _ : state)
-        if (!openQt(f->path))
+        if (!bench::openQt(f->path, true))
             state.SkipWithError("Qt could not read the file");
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(f->size));
 }
@@ -308,79 +266,11 @@ void benchSequentialRead(benchmark::State& state, const BenchFile* f, bool cold)
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(f->size));
 }
 
-// Keeps every benchmark's time per iteration (the median when repeated) and prints as usual.
-class Recorder : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> seconds;
-
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (!run.error_occurred && (run.run_type == Run::RT_Iteration || median))
-                seconds[run.run_name.function_name]
-                    = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
-// Helper mode, in a fresh process: opens the file once and prints the resident memory just
-// before and at its peak, in KiB, and whether the file opened.
-int peakHelper(const std::string& which, const std::string& path)
-{
-    const std::uint64_t before = procValue("/proc/self/status", "VmRSS:");
-    Canvas surface(probnik::display::ScreenCopyWidth, probnik::display::ScreenCopyHeight);
-    const bool opened = which == "qt" ? openQt(path) : openOurs(path, surface);
-    const std::uint64_t peak = procValue("/proc/self/status", "VmHWM:");
-    std::printf("%" PRIu64 " %" PRIu64 " %d\n", before, peak, opened ? 1 : 0);
-    return 0;
-}
-
-struct Peak {
-    double processMiB = 0; // the whole process's peak resident memory
-    double openingMiB = 0; // its growth from just before opening the file
-};
-
-// Runs this program in helper mode and reads what it printed.
-std::optional<Peak> measurePeak(const std::string& which, const std::string& path)
-{
-    int fds[2];
-    if (pipe(fds) != 0)
-        return std::nullopt;
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(fds[1], STDOUT_FILENO);
-        close(fds[0]);
-        close(fds[1]);
-        execl("/proc/self/exe", "probnik_bench", "--peak-rss", which.c_str(), path.c_str(),
-            static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    std::string text;
-    char buffer[256];
-    for (ssize_t got; (got = read(fds[0], buffer, sizeof buffer)) > 0;)
-        text.append(buffer, std::size_t(got));
-    close(fds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    unsigned long long before = 0, peak = 0;
-    int opened = 0;
-    if (child < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0
-        || std::sscanf(text.c_str(), "%llu %llu %d", &before, &peak, &opened) != 3 || !opened)
-        return std::nullopt;
-    return Peak { double(peak) / 1024, double(peak - before) / 1024 };
-}
-
 // The bytes our path reads from the file (the kernel's count for this process), and the
 // bound: the headers and palette plus each row shown, or the whole file for run-length data.
 std::pair<std::uint64_t, std::uint64_t> bytesRead(const BenchFile& f)
 {
-    Canvas surface(probnik::display::ScreenCopyWidth, probnik::display::ScreenCopyHeight);
-    const std::uint64_t before = procValue("/proc/self/io", "rchar:");
-    openOurs(f.path, surface);
-    const std::uint64_t read = procValue("/proc/self/io", "rchar:") - before;
+    const std::uint64_t read = bench::bytesReadByOurs(Reader, f.path);
     if (f.runLength)
         return { read, f.size };
     const Rect box = probnik::display::displayBox(f.width, f.height);
@@ -391,27 +281,17 @@ std::pair<std::uint64_t, std::uint64_t> bytesRead(const BenchFile& f)
     return { read, f.dataOffset + rows.size() * rowBytes };
 }
 
-std::string number(double value, const char* format)
-{
-    char text[32] = "-";
-    if (value >= 0)
-        std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     QImageReader::setAllocationLimit(0); // Qt refuses large pictures otherwise
-    if (argc == 4 && std::strcmp(argv[1], "--peak-rss") == 0)
-        return peakHelper(argv[2], argv[3]);
+    if (argc == 4 && std::strcmp(argv[1], bench::PeakRssOption) == 0)
+        return bench::peakHelper(Reader, true, argv[2], argv[3]);
 
     benchmark::Initialize(&argc, argv);
 
-    const char* dir = std::getenv("PROBNIK_BENCH_DIR");
-    const std::filesystem::path folder
-        = dir && *dir ? std::filesystem::path(dir) : std::filesystem::temp_directory_path();
+    const std::filesystem::path folder = bench::benchFolder();
     const auto file = [](const char* name, int width, int height, int bitCount,
                           bool runLength = false, bool sparse = false) {
         BenchFile f;
@@ -467,13 +347,12 @@ int main(int argc, char** argv)
             }
     }
 
-    Recorder recorder;
+    bench::Recorder recorder;
     benchmark::RunSpecifiedBenchmarks(&recorder);
     benchmark::Shutdown();
 
     const auto time = [&](const std::string& kind, const BenchFile& f) {
-        const auto at = recorder.seconds.find(kind + "/" + f.name);
-        return at == recorder.seconds.end() ? -1.0 : at->second * 1e3;
+        return recorder.milliseconds(kind + "/" + f.name);
     };
     std::printf(
         "\nOpening for display: ours (reads what the box shows, stretches it) against Qt\n"
@@ -490,22 +369,20 @@ int main(int argc, char** argv)
         }
         const double ours = time("ours", f);
         const double qt = time("qt", f);
-        const auto oursPeak = measurePeak("ours", f.path);
-        const auto qtPeak = f.qtSkipped.empty() ? measurePeak("qt", f.path) : std::nullopt;
+        const auto oursPeak = bench::measurePeak(Program, "ours", f.path);
+        const auto qtPeak
+            = f.qtSkipped.empty() ? bench::measurePeak(Program, "qt", f.path) : std::nullopt;
         const auto [read, bound] = bytesRead(f);
-        const auto peak = [](const std::optional<Peak>& p) {
-            return p ? number(p->processMiB, "%.1f") + " (" + number(p->openingMiB, "%.1f") + ")"
-                     : std::string("-");
-        };
-        std::string ratio = ours > 0 && qt > 0 ? number(qt / ours, "%.0fx") : "-";
+        std::string ratio = ours > 0 && qt > 0 ? bench::number(qt / ours, "%.0fx") : "-";
         const double qtOnLargest = time("qt", largestForQt);
         if (qt < 0 && ours > 0 && qtOnLargest > 0 && f.width * 1.0 * f.height > 16384.0 * 16384)
-            ratio = ">" + number(qtOnLargest / ours, "%.0fx");
-        const std::string qtText = qt >= 0 ? number(qt, "%.0f") : "refuses";
+            ratio = ">" + bench::number(qtOnLargest / ours, "%.0fx");
+        const std::string qtText = qt >= 0 ? bench::number(qt, "%.0f") : "refuses";
         std::printf("%-19s %8s %8s %7s %14s %14s %8s %8s\n", f.name.c_str(),
-            number(ours, "%.2f").c_str(), qtText.c_str(), ratio.c_str(), peak(oursPeak).c_str(),
-            peak(qtPeak).c_str(), number(double(read) / 1e6, "%.2f").c_str(),
-            number(double(bound) / 1e6, "%.2f").c_str());
+            bench::number(ours, "%.2f").c_str(), qtText.c_str(), ratio.c_str(),
+            bench::peakText(oursPeak).c_str(), bench::peakText(qtPeak).c_str(),
+            bench::number(double(read) / 1e6, "%.2f").c_str(),
+            bench::number(double(bound) / 1e6, "%.2f").c_str());
         if (f.runLength)
             for (const char* cache : { "", "_cold" }) {
                 const double decode = time(std::string("ours") + cache, f);
