@@ -13,7 +13,7 @@ packages=(
     # picture formats beside BMP; Qt's TIFF reader for the tests that compare with it
     libpng-dev libtiff-dev libjpeg62-turbo-dev qt6-image-formats-plugins
     # tests, sanitizers, fuzzing, formatting, benchmarks
-    googletest libgtest-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
+    googletest libgtest-dev libbenchmark-dev clang clang-format clang-tidy libclang-rt-14-dev
     # real-window tests and screenshots, also under a window manager
     xvfb xauth xdotool x11-utils imagemagick python3 openbox
     # running the program: fonts (the splash title's rounded one too), the desktop's file
