@@ -192,20 +192,6 @@ TEST_F(ProfileIniFiles, SaveAndLoadRoundTrip)
         << "no temporary left";
 }
 
-TEST_F(ProfileIniFiles, SaveKeepsTheModeAndFollowsLinks)
-{
-    const auto file = dir / "real.ini";
-    put(file, "[S]\nk=1\n");
-    ::chmod(file.c_str(), 0640);
-    fs::create_symlink(file, dir / "link.ini");
-    ASSERT_EQ(ProfileIni::parse("[S]\nk=2\n").save(dir / "link.ini"), std::nullopt);
-    EXPECT_TRUE(fs::is_symlink(dir / "link.ini"));
-    EXPECT_EQ(contents(file), "[S]\nk=2\n");
-    struct stat st { };
-    ASSERT_EQ(::stat(file.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
-}
-
 TEST_F(ProfileIniFiles, FailedSaveNamesTheFileAndLeavesNoTemporary)
 {
     put(dir / "plain", "x");

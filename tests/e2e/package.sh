@@ -97,11 +97,11 @@ window=$(xdotool search --onlyvisible --name '^Probnik$' | head -n 1)
 icon=$(xprop -len 16 -id "$window" _NET_WM_ICON | sed -n 1p)
 [[ "$icon" == "_NET_WM_ICON(CARDINAL) = "* ]] || fail "the main window has no icon: $icon"
 
-# Pomoc (the menu right of Plik), then Opis (its first item): the installed manual opens.
+# Pomoc (two menus right of Plik), then Opis (its first item): the installed manual opens.
 xdotool windowfocus --sync "$window"
 xdotool key --window "$window" alt+p
 sleep 0.5
-xdotool key Right Home Return
+xdotool key Right Right Home Return
 for _ in $(seq 50); do [ -s "$work/opened" ] && break; sleep 0.1; done
 opened=$(cat "$work/opened" 2>/dev/null || true)
 [ "$opened" = "file:///usr/share/doc/probnik/Probnik.pdf" ] ||

@@ -1,0 +1,52 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "common/WholeFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string contents(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), {} };
+}
+
+// A replaced file keeps its permissions and a link keeps pointing at it; a failure leaves
+// what was there and no temporary beside it.
+TEST(WholeFile, ReplacesInPlaceOrLeavesEverythingAsItWas)
+{
+    std::string pattern = (fs::temp_directory_path() / "probnik-whole-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const fs::path dir = pattern;
+
+    const auto file = dir / "real.csv";
+    std::ofstream(file, std::ios::binary) << "old";
+    ::chmod(file.c_str(), 0640);
+    fs::create_symlink(file, dir / "link.csv");
+    ASSERT_TRUE(probnik::writeWholeFile(dir / "link.csv", "new\r\n"));
+    EXPECT_TRUE(fs::is_symlink(dir / "link.csv"));
+    EXPECT_EQ(contents(file), "new\r\n");
+    struct stat st { };
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+    fs::create_directories(dir / "taken.csv" / "inside");
+    EXPECT_FALSE(probnik::writeWholeFile(dir / "taken.csv", "x"));
+    EXPECT_FALSE(probnik::writeWholeFile(file / "below-a-file.csv", "x"));
+    EXPECT_TRUE(fs::is_directory(dir / "taken.csv" / "inside"));
+    EXPECT_EQ(contents(file), "new\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3)
+        << "no temporary left";
+    fs::remove_all(dir);
+}
+
+} // namespace
