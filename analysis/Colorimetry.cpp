@@ -336,7 +336,7 @@ std::optional<Error> writeCsv(
     std::ostream& out, std::span<const Color> samples, Lab reference, std::string_view separator)
 {
     if (separator.empty() || std::any_of(separator.begin(), separator.end(), breaksNumbers))
-        return Error { "The separator cannot be used in a CSV file of numbers" };
+        return Error { "Tego separatora nie da się użyć w pliku CSV z liczbami" };
 
     const std::string sep(separator);
     std::string text = "\xEF\xBB\xBF";
@@ -365,7 +365,7 @@ std::optional<Error> writeCsv(
     out.write(text.data(), std::streamsize(text.size()));
     out.flush();
     if (!out)
-        return Error { "Stream write error" };
+        return Error { "Błąd zapisu pliku" };
     return std::nullopt;
 }
 

@@ -412,7 +412,8 @@ TEST_F(MainWindowTest, TheManualListsEveryMessageTheProgramShows)
     for (const std::optional<probnik::Error>& error :
         { probnik::Settings {}.write(stored + "/config/Probnik.ini"),
             std::optional(probnik::csv::toWindows1250("漢").error()),
-            probnik::csv::write(failing, { "R" }) }) {
+            probnik::csv::write(failing, { "R" }), probnik::lab::writeCsv(failing, {}, {}, "1"),
+            probnik::lab::writeCsv(failing, {}, {}, ";") }) {
         ASSERT_TRUE(error.has_value());
         messages << QString::fromStdString(error->message);
     }
