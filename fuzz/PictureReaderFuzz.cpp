@@ -17,7 +17,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const auto shown = probnik::PROBNIK_FUZZ_READER(data, size, 400);
+    probnik::ByteSource source(data, size);
+    const auto shown = probnik::PROBNIK_FUZZ_READER(source, 400);
     std::string problem = probnik::check::flaw(shown);
     if (!shown && shown.error().message != "Bitmap image is not valid"
         && shown.error().message != "Stream read error")

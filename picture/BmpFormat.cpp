@@ -29,22 +29,22 @@ Result<Layout> readHeaders(Input& in, PixelFormat& format, std::uint64_t maxPixe
     std::array<std::uint8_t, 14> fileHeader {};
     const bool fileHeaderRead = in.read(fileHeader.data(), fileHeader.size());
     if (in.position() >= 2 && (fileHeader[0] != 'B' || fileHeader[1] != 'M'))
-        return Error { NotValid };
+        return Error { NotValidMessage };
     if (!fileHeaderRead)
-        return Error { ReadError };
+        return Error { ReadErrorMessage };
     Layout layout;
     layout.dataOffset = le32(&fileHeader[10]);
 
     // Room for the longest header, or a 40-byte one followed by its three masks.
     std::array<std::uint8_t, 124> h {};
     if (!in.read(h.data(), 4))
-        return Error { ReadError };
+        return Error { ReadErrorMessage };
     const std::uint32_t headerSize = le32(h.data());
     if (headerSize != CoreHeader && headerSize != InfoHeader && headerSize != 52 && headerSize != 56
         && headerSize != Os2Header && headerSize != 108 && headerSize != 124)
-        return Error { NotValid };
+        return Error { NotValidMessage };
     if (!in.read(h.data() + 4, headerSize - 4))
-        return Error { ReadError };
+        return Error { ReadErrorMessage };
 
     std::int64_t width, height;
     std::uint32_t planes, colorsUsed = 0;
@@ -69,14 +69,14 @@ Result<Layout> readHeaders(Input& in, PixelFormat& format, std::uint64_t maxPixe
     if (planes != 1
         || !(bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32)
         || !compressionFits)
-        return Error { NotValid };
+        return Error { NotValidMessage };
 
     layout.topDown = height < 0;
     height = height < 0 ? -height : height;
     // A top-down height of -2^31 has no positive int.
     if (width <= 0 || height <= 0 || height > std::numeric_limits<std::int32_t>::max()
         || std::uint64_t(width) * std::uint64_t(height) > maxPixels)
-        return Error { NotValid };
+        return Error { NotValidMessage };
     layout.width = int(width);
     layout.height = int(height);
     layout.rowBytes = (std::uint64_t(width) * std::uint64_t(bits) + 7) / 8;
@@ -85,10 +85,10 @@ Result<Layout> readHeaders(Input& in, PixelFormat& format, std::uint64_t maxPixe
     if (compression == BitFields) {
         // Masks follow a 40-byte header; longer headers hold them.
         if (headerSize == InfoHeader && !in.read(h.data() + 40, 12))
-            return Error { ReadError };
+            return Error { ReadErrorMessage };
         const std::uint32_t r = le32(&h[40]), g = le32(&h[44]), b = le32(&h[48]);
         if ((r | g | b) == 0)
-            return Error { NotValid };
+            return Error { NotValidMessage };
         format.redField = Channel(r);
         format.greenField = Channel(g);
         format.blueField = Channel(b);
@@ -102,11 +102,11 @@ Result<Layout> readHeaders(Input& in, PixelFormat& format, std::uint64_t maxPixe
         format.blueField = Channel(0x0000ff);
     }
     if (layout.dataOffset < in.position())
-        return Error { NotValid };
+        return Error { NotValidMessage };
 
     if (bits <= 8) {
         if (colorsUsed > 256)
-            return Error { NotValid };
+            return Error { NotValidMessage };
         const std::uint32_t entrySize = headerSize == CoreHeader ? 3 : 4;
         // Entries that would overlap the pixel data are not part of the palette.
         const std::uint64_t room = (layout.dataOffset - in.position()) / entrySize;
@@ -115,7 +115,7 @@ Result<Layout> readHeaders(Input& in, PixelFormat& format, std::uint64_t maxPixe
         // One read for the whole palette: 1 KiB at most.
         std::array<std::uint8_t, 256 * 4> entries {};
         if (!in.read(entries.data(), count * entrySize))
-            return Error { ReadError };
+            return Error { ReadErrorMessage };
         for (std::size_t i = 0; i < count; ++i) {
             const std::uint8_t* bgr = &entries[i * entrySize];
             format.palette[i] = rgb(bgr[2], bgr[1], bgr[0]);
@@ -141,7 +141,7 @@ std::optional<Error> openFile(const std::string& path, std::ifstream& stream)
     if (!std::filesystem::is_directory(file, error))
         stream.open(file, std::ios::binary);
     if (!stream.is_open())
-        return Error { "Cannot open file " + path };
+        return cannotOpen(path);
     return std::nullopt;
 }
 

@@ -9,6 +9,7 @@
 
 #include "common/Color.h"
 #include "common/Result.h"
+#include "picture/Picture.h"
 
 #include <algorithm>
 #include <array>
@@ -21,9 +22,6 @@
 #include <string>
 
 namespace probnik::bmp {
-
-inline const char* const NotValid = "Bitmap image is not valid";
-inline const char* const ReadError = "Stream read error";
 
 // What pixels that compressed data never sets look like.
 constexpr Color Undefined = Black;

@@ -76,7 +76,7 @@ Result<Canvas> readShownRows(Input& in, const Layout& layout, const PixelFormat&
                 ++last;
             chunk.resize(std::size_t(endOf(last) - from));
             if (!in.skipTo(rowStart + from) || !in.read(chunk.data(), chunk.size()))
-                return Error { ReadError };
+                return Error { ReadErrorMessage };
             for (; i <= last; ++i) {
                 const std::uint64_t bit = bitOf[std::size_t(i)];
                 // An enlarged picture shows a column several times: convert it once.
@@ -264,7 +264,7 @@ Result<DisplayPicture> readBmpForDisplay(std::istream& in, int boxSide)
         return header.error();
     const Layout& layout = header.value();
     if (!holdsPixelData(input, layout))
-        return Error { ReadError };
+        return Error { ReadErrorMessage };
 
     const Size box = fitInBox(layout.width, layout.height, boxSide);
     const Sampling columns { std::uint64_t(layout.width), std::uint64_t(box.width) };
@@ -274,7 +274,7 @@ Result<DisplayPicture> readBmpForDisplay(std::istream& in, int boxSide)
         return picture;
     if (isRle(layout)) {
         if (!input.skipTo(layout.dataOffset))
-            return Error { ReadError };
+            return Error { ReadErrorMessage };
         picture.shown = decodeShownRle(input, layout, format, columns, rows);
         return picture;
     }

@@ -9,16 +9,16 @@
 
 namespace probnik {
 
-Result<std::shared_ptr<ByteSource>> ByteSource::open(const std::string& path)
+Result<std::unique_ptr<ByteSource>> ByteSource::open(const std::string& path)
 {
-    const Error cannot { "Cannot open file " + path };
+    const Error cannot = cannotOpen(path);
     std::error_code error;
     if (std::filesystem::is_directory(std::filesystem::path(path), error))
         return cannot;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file)
         return cannot;
-    std::shared_ptr<ByteSource> source(new ByteSource);
+    std::unique_ptr<ByteSource> source(new ByteSource);
     source->m_file.reset(file);
     // Unbuffered: every read goes straight to the file, so only the bytes asked for are read
     // (a buffer would read ahead at each seek to a shown row). The libraries read in pieces

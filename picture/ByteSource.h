@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/Result.h"
+#include "picture/Picture.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -18,7 +19,7 @@ namespace probnik {
 class ByteSource {
 public:
     // "Cannot open file <path>" when the file cannot be opened (a folder cannot).
-    static Result<std::shared_ptr<ByteSource>> open(const std::string& path);
+    static Result<std::unique_ptr<ByteSource>> open(const std::string& path);
     ByteSource(const std::uint8_t* data, std::size_t size);
 
     // Reads `count` bytes; fewer at the end of the data, which counts as a short read.
@@ -44,10 +45,6 @@ private:
     std::uint64_t m_position = 0;
     bool m_short = false;
 };
-
-// The messages every reader gives.
-inline const char* const NotValidMessage = "Bitmap image is not valid";
-inline const char* const ReadErrorMessage = "Stream read error";
 
 // The error for a format library's failure on `source`.
 inline Error failure(const ByteSource& source)

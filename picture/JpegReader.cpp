@@ -127,47 +127,6 @@ bool readRows(jpeg_decompress_struct& info, ErrorManager& errors, const ShownPix
     return true;
 }
 
-Result<DisplayPicture> readJpeg(ByteSource& source, int boxSide)
-{
-    jpeg_decompress_struct info {};
-    ErrorManager errors {};
-    info.err = jpeg_std_error(&errors.base);
-    errors.base.error_exit = onError;
-    errors.base.output_message = onMessage;
-    errors.base.emit_message = onEmit;
-    if (setjmp(errors.jump))
-        return Error { NotValidMessage }; // nothing allocated yet
-    jpeg_create_decompress(&info);
-    struct Destroy {
-        jpeg_decompress_struct& info;
-        ~Destroy() { jpeg_destroy_decompress(&info); }
-    } destroy { info };
-    info.mem->max_memory_to_use = MaxMemory;
-
-    std::vector<JOCTET> buffer(BufferSize);
-    SourceManager manager {};
-    manager.source = &source;
-    manager.buffer = buffer.data();
-    manager.base.init_source = initSource;
-    manager.base.fill_input_buffer = fillBuffer;
-    manager.base.skip_input_data = skipInput;
-    manager.base.resync_to_restart = jpeg_resync_to_restart;
-    manager.base.term_source = termSource;
-    info.src = &manager.base;
-
-    Header header;
-    if (!readHeader(info, errors, header))
-        return failure(source);
-    const ShownPixels shown(header.width, header.height, header.orientation, boxSide);
-    Canvas samples = shown.samples();
-    if (shown.empty())
-        return shown.place(samples);
-    std::vector<JSAMPLE> row(std::size_t(header.width) * std::size_t(info.output_components));
-    if (!readRows(info, errors, shown, row.data(), samples) || source.shortRead())
-        return failure(source);
-    return shown.place(samples);
-}
-
 } // namespace
 
 int exifOrientation(std::string_view segment)
@@ -207,18 +166,45 @@ int exifOrientation(std::string_view segment)
     return 1;
 }
 
-Result<DisplayPicture> readJpegForDisplay(const std::string& path, int boxSide)
+Result<DisplayPicture> readJpegForDisplay(ByteSource& source, int boxSide)
 {
-    auto source = ByteSource::open(path);
-    if (!source)
-        return source.error();
-    return readJpeg(*source.value(), boxSide);
-}
+    jpeg_decompress_struct info {};
+    ErrorManager errors {};
+    info.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = onError;
+    errors.base.output_message = onMessage;
+    errors.base.emit_message = onEmit;
+    if (setjmp(errors.jump))
+        return Error { NotValidMessage }; // nothing allocated yet
+    jpeg_create_decompress(&info);
+    struct Destroy {
+        jpeg_decompress_struct& info;
+        ~Destroy() { jpeg_destroy_decompress(&info); }
+    } destroy { info };
+    info.mem->max_memory_to_use = MaxMemory;
 
-Result<DisplayPicture> readJpegForDisplay(const std::uint8_t* data, std::size_t size, int boxSide)
-{
-    ByteSource source(data, size);
-    return readJpeg(source, boxSide);
+    std::vector<JOCTET> buffer(BufferSize);
+    SourceManager manager {};
+    manager.source = &source;
+    manager.buffer = buffer.data();
+    manager.base.init_source = initSource;
+    manager.base.fill_input_buffer = fillBuffer;
+    manager.base.skip_input_data = skipInput;
+    manager.base.resync_to_restart = jpeg_resync_to_restart;
+    manager.base.term_source = termSource;
+    info.src = &manager.base;
+
+    Header header;
+    if (!readHeader(info, errors, header))
+        return failure(source);
+    const ShownPixels shown(header.width, header.height, header.orientation, boxSide);
+    Canvas samples = shown.samples();
+    if (shown.empty())
+        return shown.place(samples);
+    std::vector<JSAMPLE> row(std::size_t(header.width) * std::size_t(info.output_components));
+    if (!readRows(info, errors, shown, row.data(), samples) || source.shortRead())
+        return failure(source);
+    return shown.place(samples);
 }
 
 } // namespace probnik

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/Result.h"
+#include "picture/ByteSource.h"
 #include "picture/Picture.h"
 
 #include <cstdint>
@@ -21,9 +22,8 @@ namespace probnik {
 // keeps the coefficients of its whole picture (two bytes a sample) until its last scan, so
 // one that would need more than 1 GiB for them is refused as not valid. CMYK files are not
 // read. A file that ends early gives "Stream read error", whatever was decoded of it.
-// Failures: "Cannot open file <path>", "Bitmap image is not valid", "Stream read error".
-Result<DisplayPicture> readJpegForDisplay(const std::string& path, int boxSide);
-Result<DisplayPicture> readJpegForDisplay(const std::uint8_t* data, std::size_t size, int boxSide);
+// Failures: "Bitmap image is not valid", "Stream read error".
+Result<DisplayPicture> readJpegForDisplay(ByteSource& source, int boxSide);
 
 // The orientation (1 to 8) an APP1 segment's EXIF data gives in its first directory, 1 when it
 // gives none or is not EXIF. Only the bytes of `segment` are read.

@@ -4,15 +4,14 @@
 #include "picture/Picture.h"
 
 #include "picture/BmpReader.h"
+#include "picture/ByteSource.h"
 #include "picture/JpegReader.h"
 #include "picture/PngReader.h"
 #include "picture/TiffReader.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 namespace probnik {
 
@@ -32,18 +31,13 @@ namespace {
 
 enum class Format { Bmp, Png, Jpeg, Tiff };
 
-// The format the first bytes of the file announce; BMP when none does, so that a file of
-// any other content is told not valid by the BMP reader.
-Format formatOf(const std::string& path)
+// The format the first bytes announce; BMP when none does, so that a file of any other
+// content is told not valid by the BMP reader. The source is left at its start.
+Format formatOf(ByteSource& source)
 {
     unsigned char start[8] = {};
-    std::size_t got = 0;
-    std::error_code error;
-    if (!std::filesystem::is_directory(std::filesystem::path(path), error))
-        if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-            got = std::fread(start, 1, sizeof start, file);
-            std::fclose(file);
-        }
+    const std::size_t got = source.readSome(start, sizeof start);
+    source.seek(0);
     if (got >= 8 && std::memcmp(start, "\x89PNG\r\n\x1a\n", 8) == 0)
         return Format::Png;
     if (got >= 3 && start[0] == 0xFF && start[1] == 0xD8 && start[2] == 0xFF)
@@ -59,13 +53,19 @@ Format formatOf(const std::string& path)
 
 Result<DisplayPicture> readPictureForDisplay(const std::string& path, int boxSide)
 {
-    switch (formatOf(path)) {
+    // Opened once: the format is told from the first bytes, and the library readers go on
+    // from there. The BMP reader reads through a stream of its own.
+    auto opened = ByteSource::open(path);
+    if (!opened)
+        return opened.error();
+    ByteSource& source = *opened.value();
+    switch (formatOf(source)) {
     case Format::Png:
-        return readPngForDisplay(path, boxSide);
+        return readPngForDisplay(source, boxSide);
     case Format::Jpeg:
-        return readJpegForDisplay(path, boxSide);
+        return readJpegForDisplay(source, boxSide);
     case Format::Tiff:
-        return readTiffForDisplay(path, boxSide);
+        return readTiffForDisplay(source, boxSide);
     case Format::Bmp:
         break;
     }

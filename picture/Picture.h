@@ -22,6 +22,14 @@ struct DisplayPicture {
     Canvas shown;
 };
 
+// The failures every reader gives, as the user sees them.
+inline const char* const NotValidMessage = "Bitmap image is not valid";
+inline const char* const ReadErrorMessage = "Stream read error";
+inline Error cannotOpen(const std::string& path)
+{
+    return Error { "Cannot open file " + path };
+}
+
 // The size a picture of width x height takes in a square box of this side: the long side
 // fills the box, the short one keeps the aspect, the division truncating (so a very thin
 // picture can get no pixels at all). A picture with no pixels gets 0 x 0. Computed in 64 bits

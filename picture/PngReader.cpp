@@ -107,7 +107,9 @@ bool readRows(png_structp png, const Pass* passes, int passCount, const ShownPix
     return true;
 }
 
-Result<DisplayPicture> readPng(ByteSource& source, int boxSide)
+} // namespace
+
+Result<DisplayPicture> readPngForDisplay(ByteSource& source, int boxSide)
 {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
     if (!png)
@@ -179,22 +181,6 @@ Result<DisplayPicture> readPng(ByteSource& source, int boxSide)
     if (!readRows(png, passes, passCount, shown, format, row.data(), samples))
         return failure(source);
     return shown.place(samples);
-}
-
-} // namespace
-
-Result<DisplayPicture> readPngForDisplay(const std::string& path, int boxSide)
-{
-    auto source = ByteSource::open(path);
-    if (!source)
-        return source.error();
-    return readPng(*source.value(), boxSide);
-}
-
-Result<DisplayPicture> readPngForDisplay(const std::uint8_t* data, std::size_t size, int boxSide)
-{
-    ByteSource source(data, size);
-    return readPng(source, boxSide);
 }
 
 } // namespace probnik

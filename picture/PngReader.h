@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/Result.h"
+#include "picture/ByteSource.h"
 #include "picture/Picture.h"
 
 #include <cstdint>
@@ -18,8 +19,7 @@ namespace probnik {
 // rows are kept, and reading stops after the last row shown. An interlaced file is read pass
 // by pass, each pixel of a pass that the box shows going straight to its place, so it needs
 // no more memory than a plain one. Sides up to libpng's limit of 1,000,000 pixels.
-// Failures: "Cannot open file <path>", "Bitmap image is not valid", "Stream read error".
-Result<DisplayPicture> readPngForDisplay(const std::string& path, int boxSide);
-Result<DisplayPicture> readPngForDisplay(const std::uint8_t* data, std::size_t size, int boxSide);
+// Failures: "Bitmap image is not valid", "Stream read error".
+Result<DisplayPicture> readPngForDisplay(ByteSource& source, int boxSide);
 
 } // namespace probnik

@@ -282,7 +282,9 @@ bool readTiles(TIFF* tif, const Layout& layout, const ShownPixels& shown, Gather
     return true;
 }
 
-Result<DisplayPicture> readTiff(ByteSource& source, int boxSide)
+} // namespace
+
+Result<DisplayPicture> readTiffForDisplay(ByteSource& source, int boxSide)
 {
     const Tiff tif(openTiff(source));
     if (!tif)
@@ -304,22 +306,6 @@ Result<DisplayPicture> readTiff(ByteSource& source, int boxSide)
     if (!read)
         return failure(source);
     return shown.place(samples);
-}
-
-} // namespace
-
-Result<DisplayPicture> readTiffForDisplay(const std::string& path, int boxSide)
-{
-    auto source = ByteSource::open(path);
-    if (!source)
-        return source.error();
-    return readTiff(*source.value(), boxSide);
-}
-
-Result<DisplayPicture> readTiffForDisplay(const std::uint8_t* data, std::size_t size, int boxSide)
-{
-    ByteSource source(data, size);
-    return readTiff(source, boxSide);
 }
 
 } // namespace probnik

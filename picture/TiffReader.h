@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/Result.h"
+#include "picture/ByteSource.h"
 #include "picture/Picture.h"
 
 #include <cstdint>
@@ -19,9 +20,7 @@ namespace probnik {
 // not applied. Only the strips or tiles that hold shown rows are read and decoded, and of
 // tiles only those that also hold shown columns; one row or one tile is kept at a time, and
 // a row or tile of more than 256 MiB is refused as not valid, as are pictures above 2^40
-// pixels. Failures: "Cannot open file <path>", "Bitmap image is not valid",
-// "Stream read error".
-Result<DisplayPicture> readTiffForDisplay(const std::string& path, int boxSide);
-Result<DisplayPicture> readTiffForDisplay(const std::uint8_t* data, std::size_t size, int boxSide);
+// pixels. Failures: "Bitmap image is not valid", "Stream read error".
+Result<DisplayPicture> readTiffForDisplay(ByteSource& source, int boxSide);
 
 } // namespace probnik

@@ -24,9 +24,9 @@ Result<Canvas> readRows(Input& in, const Layout& layout, const PixelFormat& form
     std::vector<std::uint8_t> row(std::size_t(layout.rowBytes));
     for (int fileRow = 0; fileRow < layout.height; ++fileRow) {
         if (fileRow > 0 && !in.skip(layout.stride - layout.rowBytes))
-            return Error { ReadError };
+            return Error { ReadErrorMessage };
         if (!in.read(row.data(), row.size()))
-            return Error { ReadError };
+            return Error { ReadErrorMessage };
         format.decodeRow(row.data(), picture.row(pictureRow(layout, fileRow)), layout.width);
     }
     return picture;
@@ -109,7 +109,7 @@ Result<Canvas> readBmp(std::istream& in)
 
     // The file must hold the data the header promises before the picture is allocated.
     if (!holdsPixelData(input, layout) || !input.skipTo(layout.dataOffset))
-        return Error { ReadError };
+        return Error { ReadErrorMessage };
 
     if (!isRle(layout))
         return readRows(input, layout, format);
