@@ -292,15 +292,22 @@ LabStatistics LabAccumulator::result() const
     return s;
 }
 
-std::string fourDecimals(double value)
+std::string decimals(double value, int places)
 {
-    char text[330]; // room for the largest double in fixed notation
+    char text[400]; // room for the largest double in fixed notation
     const auto [end, ec]
-        = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 4);
+        = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, places);
     std::string s(text, ec == std::errc {} ? end : text);
-    if (s == "-0.0000")
+    // A negative number that rounds to zero is zero.
+    if (s.front() == '-' && s.find_first_not_of("-0.") == std::string::npos)
         s.erase(0, 1);
     return s;
+}
+
+std::string hueDecimals(double degrees, int places)
+{
+    const std::string s = decimals(degrees, places);
+    return s.compare(0, 4, "360.") == 0 ? decimals(0, places) : s;
 }
 
 std::optional<double> parseDecimal(std::string_view text)
@@ -351,9 +358,7 @@ std::optional<Error> writeCsv(
     for (const Color c : samples) {
         const Lab lab = labFromColor(c);
         const LCh lch = lchFromLab(lab);
-        std::string h = fourDecimals(lch.h);
-        if (h == "360.0000") // just below 360 degrees: the same hue as 0
-            h = "0.0000";
+        const std::string h = hueDecimals(lch.h, 4);
         text += std::to_string(++nr) + sep + std::to_string(red(c)) + sep + std::to_string(green(c))
             + sep + std::to_string(blue(c)) + sep + fourDecimals(lab.L) + sep + fourDecimals(lab.a)
             + sep + fourDecimals(lab.b) + sep + fourDecimals(lch.C) + sep + h + sep

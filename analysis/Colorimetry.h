@@ -96,9 +96,14 @@ inline LabStatistics areaStatistics(std::span<const Color> colors)
     return accumulator.result();
 }
 
-// A value with exactly four decimals and a point, whatever the locale: "-12.3457". A value
-// that rounds to zero is written "0.0000", never "-0.0000".
-std::string fourDecimals(double value);
+// A number with a point and `places` decimals, whatever the locale; never "-0.00".
+std::string decimals(double value, int places);
+inline std::string fourDecimals(double value)
+{
+    return decimals(value, 4);
+}
+// A hue the same way: one just below 360 degrees that rounds to 360 is the same hue as 0.
+std::string hueDecimals(double degrees, int places);
 
 // A number as a person types it into a window: blanks around it, an optional minus sign, and
 // digits with at most one decimal point or comma ("-12,5", "3.", ".5"). None for anything

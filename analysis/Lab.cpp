@@ -36,18 +36,15 @@ namespace {
 
 const QString Dash = QStringLiteral("–");
 
-// Two decimals and a point whatever the locale; no "-0.00".
+// The window shows two decimals.
 QString twoDecimals(double value)
 {
-    QString text = QString::number(value, 'f', 2);
-    return text == QStringLiteral("-0.00") ? QStringLiteral("0.00") : text;
+    return QString::fromStdString(lab::decimals(value, 2));
 }
 
-// A hue just below 360 degrees rounds to the same hue as 0.
 QString hueText(double degrees)
 {
-    const QString text = twoDecimals(degrees);
-    return text == QStringLiteral("360.00") ? QStringLiteral("0.00") : text;
+    return QString::fromStdString(lab::hueDecimals(degrees, 2));
 }
 
 } // namespace
