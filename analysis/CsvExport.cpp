@@ -3,6 +3,7 @@
 
 #include "analysis/CsvExport.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -137,24 +138,29 @@ std::optional<Error> write(std::ostream& out, const std::vector<std::string>& li
     return std::nullopt;
 }
 
+namespace {
+
+// The bytes of the code page a separator may hold: tab and the printable characters.
+bool isSeparatorByte(unsigned char byte)
+{
+    return byte == '\t' || (byte >= 0x20 && byte != 0x7F);
+}
+
+} // namespace
+
 bool isStorableSeparator(std::string_view utf8)
 {
     const Result<std::string> bytes = toWindows1250(utf8);
-    if (!bytes)
-        return false;
-    for (const char c : bytes.value()) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte != '\t' && (byte < 0x20 || byte == 0x7F))
-            return false;
-    }
-    return true;
+    return bytes && std::all_of(bytes.value().begin(), bytes.value().end(), [](char c) {
+        return isSeparatorByte(static_cast<unsigned char>(c));
+    });
 }
 
 std::vector<std::string> windows1250Characters()
 {
-    std::vector<std::string> characters { "\t" };
-    for (int byte = 0x20; byte <= 0xFF; ++byte) {
-        if (byte == 0x7F)
+    std::vector<std::string> characters;
+    for (int byte = 0; byte <= 0xFF; ++byte) {
+        if (!isSeparatorByte(static_cast<unsigned char>(byte)))
             continue;
         const char c = char(byte);
         Result<std::string> utf8 = convert("UTF-8", "CP1250", std::string_view(&c, 1));
