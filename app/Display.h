@@ -6,7 +6,7 @@
 #include "common/Color.h"
 #include "common/Geometry.h"
 #include "picture/Canvas.h"
-#include "picture/Picture.h"
+#include "picture/ShownPixels.h"
 
 namespace probnik::display {
 

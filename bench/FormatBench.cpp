@@ -16,6 +16,7 @@
 #include "app/Display.h"
 #include "bench/BenchSupport.h"
 #include "picture/Picture.h"
+#include "picture/ShownPixels.h"
 
 #include <QImageReader>
 #include <benchmark/benchmark.h>

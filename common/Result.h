@@ -9,10 +9,17 @@
 
 namespace probnik {
 
-// A failure carried as a value; the message is the text the user sees.
+// A failure carried as a value; the message is the text the user sees. A cancelled piece of
+// work fails too, with no message: the user asked for it and is told nothing.
 struct Error {
     std::string message;
+    bool cancelled = false;
 };
+
+inline Error cancelled()
+{
+    return Error { {}, true };
+}
 
 // Either a value or the Error that prevented it.
 template <class T> class Result {

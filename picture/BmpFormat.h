@@ -9,7 +9,8 @@
 
 #include "common/Color.h"
 #include "common/Result.h"
-#include "picture/Picture.h"
+#include "picture/DisplayPicture.h"
+#include "picture/ShownPixels.h"
 
 #include <algorithm>
 #include <array>

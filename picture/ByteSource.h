@@ -4,7 +4,7 @@
 #pragma once
 
 #include "common/Result.h"
-#include "picture/Picture.h"
+#include "picture/DisplayPicture.h"
 
 #include <cstdint>
 #include <cstdio>

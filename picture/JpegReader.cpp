@@ -166,7 +166,7 @@ int exifOrientation(std::string_view segment)
     return 1;
 }
 
-Result<DisplayPicture> readJpegForDisplay(ByteSource& source, int boxSide)
+Result<DisplayPicture> readJpegForDisplay(ByteSource& source, int boxSide, Progress& /*progress*/)
 {
     jpeg_decompress_struct info {};
     ErrorManager errors {};

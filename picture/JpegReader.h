@@ -3,9 +3,10 @@
 
 #pragma once
 
+#include "common/Progress.h"
 #include "common/Result.h"
 #include "picture/ByteSource.h"
-#include "picture/Picture.h"
+#include "picture/DisplayPicture.h"
 
 #include <cstdint>
 #include <string>
@@ -23,7 +24,7 @@ namespace probnik {
 // one that would need more than 1 GiB for them is refused as not valid. CMYK files are not
 // read. A file that ends early gives "Stream read error", whatever was decoded of it.
 // Failures: "Bitmap image is not valid", "Stream read error".
-Result<DisplayPicture> readJpegForDisplay(ByteSource& source, int boxSide);
+Result<DisplayPicture> readJpegForDisplay(ByteSource& source, int boxSide, Progress& progress);
 
 // The orientation (1 to 8) an APP1 segment's EXIF data gives in its first directory, 1 when it
 // gives none or is not EXIF. Only the bytes of `segment` are read.

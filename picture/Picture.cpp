@@ -10,22 +10,9 @@
 #include "picture/TiffReader.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
 
 namespace probnik {
-
-Size fitInBox(int width, int height, int side)
-{
-    if (width <= 0 || height <= 0 || side <= 0)
-        return {};
-    // 64 bits so that the multiplication can come first for any picture size.
-    const std::int64_t w = width;
-    const std::int64_t h = height;
-    if (w < h)
-        return { int(side * w / h), side };
-    return { side, int(side * h / w) };
-}
 
 namespace {
 
@@ -53,6 +40,13 @@ Format formatOf(ByteSource& source)
 
 Result<DisplayPicture> readPictureForDisplay(const std::string& path, int boxSide)
 {
+    Progress unwatched;
+    return readPictureForDisplay(path, boxSide, unwatched);
+}
+
+Result<DisplayPicture> readPictureForDisplay(
+    const std::string& path, int boxSide, Progress& progress)
+{
     // Opened once: the format is told from the first bytes, and the library readers go on
     // from there. The BMP reader reads through a stream of its own.
     auto opened = ByteSource::open(path);
@@ -61,11 +55,11 @@ Result<DisplayPicture> readPictureForDisplay(const std::string& path, int boxSid
     ByteSource& source = *opened.value();
     switch (formatOf(source)) {
     case Format::Png:
-        return readPngForDisplay(source, boxSide);
+        return readPngForDisplay(source, boxSide, progress);
     case Format::Jpeg:
-        return readJpegForDisplay(source, boxSide);
+        return readJpegForDisplay(source, boxSide, progress);
     case Format::Tiff:
-        return readTiffForDisplay(source, boxSide);
+        return readTiffForDisplay(source, boxSide, progress);
     case Format::Bmp:
         break;
     }

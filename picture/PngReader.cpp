@@ -109,7 +109,7 @@ bool readRows(png_structp png, const Pass* passes, int passCount, const ShownPix
 
 } // namespace
 
-Result<DisplayPicture> readPngForDisplay(ByteSource& source, int boxSide)
+Result<DisplayPicture> readPngForDisplay(ByteSource& source, int boxSide, Progress& /*progress*/)
 {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
     if (!png)

@@ -3,9 +3,10 @@
 
 #pragma once
 
+#include "common/Progress.h"
 #include "common/Result.h"
 #include "picture/ByteSource.h"
-#include "picture/Picture.h"
+#include "picture/DisplayPicture.h"
 
 #include <cstdint>
 #include <string>
@@ -20,6 +21,6 @@ namespace probnik {
 // by pass, each pixel of a pass that the box shows going straight to its place, so it needs
 // no more memory than a plain one. Sides up to libpng's limit of 1,000,000 pixels.
 // Failures: "Bitmap image is not valid", "Stream read error".
-Result<DisplayPicture> readPngForDisplay(ByteSource& source, int boxSide);
+Result<DisplayPicture> readPngForDisplay(ByteSource& source, int boxSide, Progress& progress);
 
 } // namespace probnik

@@ -31,6 +31,18 @@ std::vector<int> sample(std::int64_t size, int count, bool flipped, std::vector<
 
 } // namespace
 
+Size fitInBox(int width, int height, int side)
+{
+    if (width <= 0 || height <= 0 || side <= 0)
+        return {};
+    // 64 bits so that the multiplication can come first for any picture size.
+    const std::int64_t w = width;
+    const std::int64_t h = height;
+    if (w < h)
+        return { int(side * w / h), side };
+    return { side, int(side * h / w) };
+}
+
 ShownPixels::ShownPixels(int storedWidth, int storedHeight, int orientation, int boxSide)
 {
     if (orientation < 1 || orientation > 8)

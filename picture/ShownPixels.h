@@ -4,13 +4,20 @@
 #pragma once
 
 #include "common/Color.h"
+#include "common/Geometry.h"
 #include "picture/Canvas.h"
-#include "picture/Picture.h"
+#include "picture/DisplayPicture.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace probnik {
+
+// The size a picture of width x height takes in a square box of this side: the long side
+// fills the box, the short one keeps the aspect, the division truncating (so a very thin
+// picture can get no pixels at all). A picture with no pixels gets 0 x 0. Computed in 64 bits
+// for any int sizes.
+Size fitInBox(int width, int height, int side);
 
 // Files with more than 8 bits a channel are brought to 8 bits by one rule in every format:
 // the rounded value of v * 255 / 65535 (the same as v / 257 rounded, as Qt converts).

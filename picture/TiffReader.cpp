@@ -284,7 +284,7 @@ bool readTiles(TIFF* tif, const Layout& layout, const ShownPixels& shown, Gather
 
 } // namespace
 
-Result<DisplayPicture> readTiffForDisplay(ByteSource& source, int boxSide)
+Result<DisplayPicture> readTiffForDisplay(ByteSource& source, int boxSide, Progress& /*progress*/)
 {
     const Tiff tif(openTiff(source));
     if (!tif)

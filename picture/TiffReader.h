@@ -3,9 +3,10 @@
 
 #pragma once
 
+#include "common/Progress.h"
 #include "common/Result.h"
 #include "picture/ByteSource.h"
-#include "picture/Picture.h"
+#include "picture/DisplayPicture.h"
 
 #include <cstdint>
 #include <string>
@@ -21,6 +22,6 @@ namespace probnik {
 // tiles only those that also hold shown columns; one row or one tile is kept at a time, and
 // a row or tile of more than 256 MiB is refused as not valid, as are pictures above 2^40
 // pixels. Failures: "Bitmap image is not valid", "Stream read error".
-Result<DisplayPicture> readTiffForDisplay(ByteSource& source, int boxSide);
+Result<DisplayPicture> readTiffForDisplay(ByteSource& source, int boxSide, Progress& progress);
 
 } // namespace probnik

@@ -8,6 +8,7 @@
 // the other refuses with the same message. Shared by the tests and the fuzzer.
 #include "picture/BmpReader.h"
 #include "picture/Picture.h"
+#include "picture/ShownPixels.h"
 #include "testing/BmpWholeReader.h"
 
 #include <cstdint>
