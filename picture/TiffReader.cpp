@@ -422,27 +422,29 @@ bool readStrips(TIFF* tif, const Layout& layout, const ShownPixels& shown, Gathe
     rowsPerStrip = std::min(rowsPerStrip, layout.height);
     const std::vector<int>& rows = shown.rows();
     const std::vector<int>& columns = shown.columns();
-    // A compressed strip is decoded row after row from its start, so up to a strip's rows are
-    // decoded for each shown row.
-    Steps steps(progress,
-        double(rows.size()) * layout.planes
-            * (layout.direct ? 1.0
-                             : std::min<double>(
-                                 rowsPerStrip, double(layout.height) / double(rows.size()) + 1)));
+    // A compressed strip is decoded row after row from its start (or from the row after the
+    // last one read), which is first() of each shown row.
+    const auto first = [&](std::uint32_t y, std::uint32_t next) {
+        return layout.direct ? y : std::max(next, y / rowsPerStrip * rowsPerStrip);
+    };
+    double decoded = 0;
+    for (std::uint32_t next = 0; const int y : rows) {
+        decoded += double(std::uint32_t(y) + 1 - first(std::uint32_t(y), next));
+        next = std::uint32_t(y) + 1;
+    }
+    Steps steps(progress, decoded * layout.planes);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(rowBytes));
     for (int plane = 0; plane < layout.planes; ++plane) {
-        std::uint32_t next = 0; // the row after the last one read from the current strip
+        std::uint32_t next = 0; // the row after the last one read
         for (std::size_t r = 0; r < rows.size(); ++r) {
             const auto y = std::uint32_t(rows[r]);
-            const std::uint32_t stripStart = y / rowsPerStrip * rowsPerStrip;
             if (layout.direct) {
                 if (!steps.next()
                     || !uncompressed.read(TIFFComputeStrip(tif, y, std::uint16_t(plane)),
-                        (y - stripStart) * rowBytes, row.data(), rowBytes))
+                        y % rowsPerStrip * rowBytes, row.data(), rowBytes))
                     return false;
             } else {
-                // Within the strip read last, on from there; else from the strip's start.
-                for (std::uint32_t k = std::max(next, stripStart); k <= y; ++k)
+                for (std::uint32_t k = first(y, next); k <= y; ++k)
                     if (!steps.next()
                         || TIFFReadScanline(tif, row.data(), k, std::uint16_t(plane)) < 0)
                         return false;
