@@ -10,6 +10,8 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdarg>
 #include <memory>
 #include <vector>
@@ -19,8 +21,111 @@ namespace probnik {
 namespace {
 
 constexpr std::uint64_t MaxPixels = std::uint64_t(1) << 40;
-// The most libtiff or we allocate in one piece: a decoded row or tile, a compressed strip.
-constexpr std::uint64_t MaxPiece = std::uint64_t(256) << 20;
+// The most libtiff or we allocate in one piece: a decoded row, tile or strip, a compressed
+// strip or tile, a strip table. A few such pieces live at once, which keeps an open within
+// 256 MiB beyond the box whatever the file declares.
+constexpr std::uint64_t MaxPiece = std::uint64_t(64) << 20;
+// A directory's entries, and the bytes of the tags read other than the strip and tile tables.
+constexpr std::uint64_t MaxEntries = 65535;
+constexpr std::uint64_t MaxTagBytes = std::uint64_t(16) << 20;
+
+// The tags the picture is decoded from, ascending. libtiff is shown only these: any other tag
+// (private data, metadata, thumbnails) would be loaded whole when the directory is read.
+constexpr std::array<std::uint16_t, 35> ReadTags { TIFFTAG_IMAGEWIDTH, TIFFTAG_IMAGELENGTH,
+    TIFFTAG_BITSPERSAMPLE, TIFFTAG_COMPRESSION, TIFFTAG_PHOTOMETRIC, TIFFTAG_FILLORDER,
+    TIFFTAG_STRIPOFFSETS, TIFFTAG_SAMPLESPERPIXEL, TIFFTAG_ROWSPERSTRIP, TIFFTAG_STRIPBYTECOUNTS,
+    TIFFTAG_PLANARCONFIG, TIFFTAG_T4OPTIONS, TIFFTAG_T6OPTIONS, TIFFTAG_PREDICTOR, TIFFTAG_COLORMAP,
+    TIFFTAG_TILEWIDTH, TIFFTAG_TILELENGTH, TIFFTAG_TILEOFFSETS, TIFFTAG_TILEBYTECOUNTS,
+    TIFFTAG_EXTRASAMPLES, TIFFTAG_SAMPLEFORMAT, TIFFTAG_JPEGTABLES, TIFFTAG_JPEGPROC,
+    TIFFTAG_JPEGIFOFFSET, TIFFTAG_JPEGIFBYTECOUNT, TIFFTAG_JPEGRESTARTINTERVAL,
+    TIFFTAG_JPEGLOSSLESSPREDICTORS, TIFFTAG_JPEGPOINTTRANSFORM, TIFFTAG_JPEGQTABLES,
+    TIFFTAG_JPEGDCTABLES, TIFFTAG_JPEGACTABLES, TIFFTAG_YCBCRCOEFFICIENTS, TIFFTAG_YCBCRSUBSAMPLING,
+    TIFFTAG_YCBCRPOSITIONING, TIFFTAG_REFERENCEBLACKWHITE };
+static_assert(std::is_sorted(ReadTags.begin(), ReadTags.end()));
+
+bool isTableTag(unsigned tag)
+{
+    return tag == TIFFTAG_STRIPOFFSETS || tag == TIFFTAG_STRIPBYTECOUNTS
+        || tag == TIFFTAG_TILEOFFSETS || tag == TIFFTAG_TILEBYTECOUNTS;
+}
+
+// Bytes of one value of a TIFF field type; 0 for types libtiff does not know.
+unsigned typeBytes(unsigned type)
+{
+    static constexpr std::array<std::uint8_t, 19> Bytes { 0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4,
+        0, 0, 8, 8, 8 };
+    return type < Bytes.size() ? Bytes[type] : 0;
+}
+
+// The first directory as libtiff is to see it: only the read tags, and no directory after it.
+// It takes the place of the file's own directory, which is at least as long.
+struct Directory {
+    std::uint64_t at = 0;
+    std::vector<std::uint8_t> bytes;
+    std::uint64_t tableEntries = 0; // the most entries a strip or tile table declares
+};
+
+bool scanDirectory(ByteSource& source, Directory& directory)
+{
+    std::array<std::uint8_t, 16> head {};
+    if (!source.seek(0) || source.readSome(head.data(), head.size()) < 8 || head[0] != head[1]
+        || (head[0] != 'I' && head[0] != 'M'))
+        return false;
+    const bool bigEndian = head[0] == 'M';
+    const auto number = [bigEndian](const std::uint8_t* p, int bytes) {
+        std::uint64_t v = 0;
+        for (int i = 0; i < bytes; ++i)
+            v |= std::uint64_t(p[bigEndian ? bytes - 1 - i : i]) << (8 * i);
+        return v;
+    };
+    const std::uint64_t version = number(&head[2], 2);
+    const bool big = version == 43; // BigTIFF: 64-bit counts and offsets
+    if (version != 42 && !(big && number(&head[4], 2) == 8))
+        return false;
+    directory.at = big ? number(&head[8], 8) : number(&head[4], 4);
+    const int countBytes = big ? 8 : 2;
+    const int valueBytes = big ? 8 : 4;
+    const std::size_t entryBytes = big ? 20 : 12;
+    std::array<std::uint8_t, 8> countField {};
+    if (!source.seek(directory.at)
+        || source.read(countField.data(), std::size_t(countBytes)) != std::size_t(countBytes))
+        return false;
+    const std::uint64_t count = number(countField.data(), countBytes);
+    if (count > MaxEntries)
+        return false;
+    std::vector<std::uint8_t> entries(std::size_t(count) * entryBytes);
+    if (source.read(entries.data(), entries.size()) != entries.size())
+        return false;
+    std::vector<std::uint8_t>& out = directory.bytes;
+    out.assign(std::size_t(countBytes), 0);
+    std::uint64_t kept = 0, tagBytes = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* e = &entries[i * entryBytes];
+        const auto tag = unsigned(number(e, 2));
+        const unsigned size = typeBytes(unsigned(number(e + 2, 2)));
+        const std::uint64_t values = number(e + 4, valueBytes);
+        if (size == 0 || !std::binary_search(ReadTags.begin(), ReadTags.end(), tag))
+            continue;
+        if (isTableTag(tag)) {
+            directory.tableEntries = std::max(directory.tableEntries, values);
+        } else {
+            if (values > MaxTagBytes / size || (tagBytes += values * size) > MaxTagBytes)
+                return false;
+        }
+        out.insert(out.end(), e, e + entryBytes);
+        ++kept;
+    }
+    for (int i = 0; i < countBytes; ++i)
+        out[std::size_t(i)] = std::uint8_t(kept >> (8 * (bigEndian ? countBytes - 1 - i : i)));
+    out.insert(out.end(), std::size_t(valueBytes), 0); // no next directory
+    return source.seek(0); // where libtiff starts
+}
+
+// The file as libtiff reads it: the source, with the directory replaced.
+struct Input {
+    ByteSource& source;
+    const Directory& directory;
+};
 
 // libtiff's messages are dropped: the failure comes back from the call that failed.
 int quiet(TIFF*, void*, const char*, const char*, va_list)
@@ -28,13 +133,25 @@ int quiet(TIFF*, void*, const char*, const char*, va_list)
     return 1; // handled: nothing else is called
 }
 
-ByteSource& sourceOf(thandle_t handle)
+Input& inputOf(thandle_t handle)
 {
-    return *static_cast<ByteSource*>(handle);
+    return *static_cast<Input*>(handle);
 }
 tmsize_t readProc(thandle_t handle, void* to, tmsize_t count)
 {
-    return count < 0 ? -1 : tmsize_t(sourceOf(handle).read(to, std::size_t(count)));
+    if (count < 0)
+        return -1;
+    Input& input = inputOf(handle);
+    const std::uint64_t from = input.source.position();
+    const std::size_t got = input.source.read(to, std::size_t(count));
+    const Directory& d = input.directory;
+    const std::uint64_t begin = std::max(from, d.at);
+    const std::uint64_t end = std::min(from + got, d.at + d.bytes.size());
+    if (begin < end)
+        std::copy(d.bytes.begin() + std::ptrdiff_t(begin - d.at),
+            d.bytes.begin() + std::ptrdiff_t(end - d.at),
+            static_cast<std::uint8_t*>(to) + (begin - from));
+    return tmsize_t(got);
 }
 tmsize_t writeProc(thandle_t, void*, tmsize_t)
 {
@@ -42,7 +159,7 @@ tmsize_t writeProc(thandle_t, void*, tmsize_t)
 }
 toff_t seekProc(thandle_t handle, toff_t offset, int whence)
 {
-    ByteSource& source = sourceOf(handle);
+    ByteSource& source = inputOf(handle).source;
     std::uint64_t position = offset;
     if (whence == SEEK_CUR)
         position += source.position();
@@ -56,7 +173,7 @@ int closeProc(thandle_t)
 }
 toff_t sizeProc(thandle_t handle)
 {
-    return sourceOf(handle).size();
+    return inputOf(handle).source.size();
 }
 int mapProc(thandle_t, void**, toff_t*)
 {
@@ -69,7 +186,7 @@ struct CloseTiff {
 };
 using Tiff = std::unique_ptr<TIFF, CloseTiff>;
 
-TIFF* openTiff(ByteSource& source)
+TIFF* openTiff(Input& input)
 {
     // Messages that come before a TIFF exists go to the global handlers.
     TIFFSetErrorHandler(nullptr);
@@ -80,8 +197,10 @@ TIFF* openTiff(ByteSource& source)
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(MaxPiece));
     TIFFOpenOptionsSetErrorHandlerExtR(options, quiet, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options, quiet, nullptr);
-    // "m": no memory mapping, every byte is read through the source.
-    TIFF* tif = TIFFClientOpenExt("picture", "rm", &source, readProc, writeProc, seekProc,
+    // "m": no memory mapping, every byte is read through the source. "O": strip and tile
+    // tables are read entry by entry as they are needed, never whole. "c": a single
+    // uncompressed strip is not cut into a table of many.
+    TIFF* tif = TIFFClientOpenExt("picture", "rmOc", &input, readProc, writeProc, seekProc,
         closeProc, sizeProc, mapProc, unmapProc, options);
     TIFFOpenOptionsFree(options);
     return tif;
@@ -91,29 +210,64 @@ TIFF* openTiff(ByteSource& source)
 struct Layout {
     std::uint32_t width = 0, height = 0;
     bool separate = false; // one plane per sample
-    int planes = 1; // planes read: the colour samples when separate
+    int planes = 1; // planes read: the colour samples (and alpha) when separate
+    // Decoded by libtiff's RGBA interface (JPEG, YCbCr): its colour conversion is the format's.
+    bool rgba = false;
+    // Where rows lie in the file as they are to be read: uncompressed, bits in stored order.
+    bool direct = false;
+    // The index among a pixel's samples of an associated (premultiplied) alpha, else -1.
+    int alpha = -1;
     StoredSamples format;
 };
+
+// The colour samples of the JPEG and YCbCr pictures libtiff converts.
+bool convertedKind(std::uint16_t photometric)
+{
+    return photometric == PHOTOMETRIC_YCBCR || photometric == PHOTOMETRIC_RGB
+        || photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
+}
 
 bool readLayout(TIFF* tif, Layout& layout)
 {
     std::uint16_t bits = 0, channels = 0, planar = 0, sampleFormat = 0, photometric = 0;
+    std::uint16_t compression = COMPRESSION_NONE, fillOrder = FILLORDER_MSB2LSB;
     if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &layout.width)
         || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &layout.height)
         || !TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric)
         || !TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits)
         || !TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &channels)
         || !TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar)
-        || !TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &sampleFormat))
+        || !TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &sampleFormat)
+        || !TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression)
+        || !TIFFGetFieldDefaulted(tif, TIFFTAG_FILLORDER, &fillOrder))
         return false;
     if (layout.width == 0 || layout.height == 0 || layout.width > 0x7FFFFFFF
         || layout.height > 0x7FFFFFFF || std::uint64_t(layout.width) * layout.height > MaxPixels
         || channels == 0 || sampleFormat != SAMPLEFORMAT_UINT)
         return false;
+    if (compression == COMPRESSION_OJPEG || compression == COMPRESSION_JPEG
+        || photometric == PHOTOMETRIC_YCBCR) {
+        char message[1024];
+        layout.rgba = true;
+        return convertedKind(photometric) && TIFFRGBAImageOK(tif, message);
+    }
     StoredSamples& format = layout.format;
     format.bits = bits;
     layout.separate = planar == PLANARCONFIG_SEPARATE && channels > 1;
+    layout.direct = compression == COMPRESSION_NONE && fillOrder == FILLORDER_MSB2LSB;
+    // libtiff hands decoded samples over in the machine's byte order.
+    format.bigEndian
+        = layout.direct ? TIFFIsBigEndian(tif) != 0 : std::endian::native == std::endian::big;
     format.channels = layout.separate ? 1 : channels;
+    std::uint16_t extras = 0;
+    std::uint16_t* extra = nullptr;
+    const int colours = photometric == PHOTOMETRIC_RGB ? 3 : 1;
+    if (photometric != PHOTOMETRIC_PALETTE && channels > colours
+        && TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extras, &extra) && extras > 0
+        && extra[0] == EXTRASAMPLE_ASSOCALPHA)
+        layout.alpha = colours;
+    if (layout.separate)
+        layout.planes = colours + (layout.alpha < 0 ? 0 : 1);
     const bool greyBits = bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16;
     switch (photometric) {
     case PHOTOMETRIC_MINISBLACK:
@@ -123,10 +277,10 @@ bool readLayout(TIFF* tif, Layout& layout)
         return greyBits;
     case PHOTOMETRIC_RGB:
         format.kind = StoredSamples::Rgb;
-        layout.planes = layout.separate ? 3 : 1;
         return channels >= 3 && (bits == 8 || bits == 16);
     case PHOTOMETRIC_PALETTE: {
         format.kind = StoredSamples::Palette;
+        layout.planes = 1;
         std::uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
         if (bits > 8 || !greyBits || !TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b))
             return false;
@@ -135,30 +289,100 @@ bool readLayout(TIFF* tif, Layout& layout)
         return true;
     }
     default:
-        return false;
+        return false; // CMYK, Lab and the rest
     }
 }
 
-// Where the shown pixels' samples go. With separate planes each plane gives one channel of
-// the colour, gathered in `channels` until the last plane is read.
+// A stored sample of `bits` in 0..255, as StoredSamples scales it.
+int eightOf(unsigned v, int bits)
+{
+    if (bits == 8)
+        return int(v);
+    if (bits == 16)
+        return eightBits(v);
+    return int(v * 255 / ((1u << bits) - 1));
+}
+
+// A premultiplied colour sample divided by its alpha, rounded: the colour itself, as a
+// picture with straight alpha stores it. Nothing is left of a colour under alpha 0.
+unsigned unpremultiplied(unsigned v, unsigned alpha, unsigned most)
+{
+    if (alpha == 0)
+        return 0;
+    return unsigned(std::min<std::uint64_t>(most, (std::uint64_t(v) * most + alpha / 2) / alpha));
+}
+
+// Where the shown pixels' samples go. With separate planes each plane gives one sample of
+// the pixel, gathered in `raw` until the last plane is read.
 struct Gather {
     const Layout& layout;
     const ShownPixels& shown;
     Canvas& samples;
-    std::vector<std::uint8_t> channels;
+    std::vector<std::uint16_t> raw;
+
+    // The colour of stored samples: the colour ones, then the associated alpha if any.
+    Color colour(const unsigned* v) const
+    {
+        const StoredSamples& f = layout.format;
+        const int colours = f.kind == StoredSamples::Rgb ? 3 : 1;
+        std::array<int, 3> c {};
+        for (int i = 0; i < colours; ++i) {
+            unsigned s = v[i];
+            if (layout.alpha >= 0)
+                s = unpremultiplied(s, v[layout.alpha], (1u << f.bits) - 1);
+            c[std::size_t(i)] = eightOf(s, f.bits);
+        }
+        if (f.kind == StoredSamples::Rgb)
+            return rgb(c[0], c[1], c[2]);
+        const int grey = f.kind == StoredSamples::GreyInverted ? 255 - c[0] : c[0];
+        return rgb(grey, grey, grey);
+    }
 
     // Pixel `x` of `row` of plane `plane` is shown sample (c, r).
     void put(int plane, const std::uint8_t* row, std::uint64_t x, std::size_t c, std::size_t r)
     {
+        const StoredSamples& f = layout.format;
         if (layout.planes == 1) {
-            samples.row(int(r))[c] = layout.format.pixel(row, x);
+            if (layout.alpha < 0) {
+                samples.row(int(r))[c] = f.pixel(row, x);
+                return;
+            }
+            const std::uint64_t first = x * unsigned(f.channels);
+            std::array<unsigned, 4> v {};
+            for (int i = 0; i <= layout.alpha; ++i)
+                v[std::size_t(i)] = f.raw(row, first + unsigned(i));
+            samples.row(int(r))[c] = colour(v.data());
             return;
         }
-        const std::size_t at = (r * shown.columns().size() + c) * 3;
-        channels[at + std::size_t(plane)] = std::uint8_t(layout.format.value(row, x));
-        if (plane == 2)
-            samples.row(int(r))[c] = rgb(channels[at], channels[at + 1], channels[at + 2]);
+        const std::size_t at = (r * shown.columns().size() + c) * 4;
+        raw[at + std::size_t(plane)] = std::uint16_t(f.raw(row, x));
+        if (plane == layout.planes - 1) {
+            std::array<unsigned, 4> v {};
+            for (std::size_t i = 0; i < 4; ++i)
+                v[i] = raw[at + i];
+            samples.row(int(r))[c] = colour(v.data());
+        }
     }
+};
+
+// Tells how far the read has come, one step per piece decoded, and whether to go on.
+class Steps {
+public:
+    Steps(Progress& progress, double total)
+        : m_progress(progress)
+        , m_total(std::max(total, 1.0))
+    {
+    }
+    bool next()
+    {
+        m_done += 1;
+        return m_progress.advance(std::min(1.0, m_done / m_total));
+    }
+
+private:
+    Progress& m_progress;
+    double m_total;
+    double m_done = 0;
 };
 
 // Uncompressed data is read straight from the file, and only the rows shown of each strip or
@@ -166,64 +390,63 @@ struct Gather {
 class Uncompressed {
 public:
     Uncompressed(TIFF* tif, ByteSource& source)
-        : m_source(source)
+        : m_tif(tif)
+        , m_source(source)
     {
-        std::uint16_t compression = COMPRESSION_NONE;
-        TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
-        const bool tiled = TIFFIsTiled(tif);
-        m_count = tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
-        m_direct = compression == COMPRESSION_NONE
-            && TIFFGetField(tif, tiled ? TIFFTAG_TILEOFFSETS : TIFFTAG_STRIPOFFSETS, &m_offsets)
-            && TIFFGetField(
-                tif, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &m_byteCounts)
-            && m_offsets && m_byteCounts;
     }
-
-    bool direct() const { return m_direct; }
 
     // Reads `size` bytes from `at` on within strip or tile `piece`, which must hold them.
     bool read(std::uint32_t piece, std::uint64_t at, std::uint8_t* to, std::uint64_t size)
     {
-        return piece < m_count && at <= m_byteCounts[piece] && size <= m_byteCounts[piece] - at
-            && m_offsets[piece] <= std::uint64_t(-1) - m_byteCounts[piece]
-            && m_source.seek(m_offsets[piece] + at) && m_source.read(to, std::size_t(size)) == size;
+        int failed = 0;
+        const std::uint64_t offset = TIFFGetStrileOffsetWithErr(m_tif, piece, &failed);
+        const std::uint64_t bytes
+            = failed ? 0 : TIFFGetStrileByteCountWithErr(m_tif, piece, &failed);
+        return !failed && at <= bytes && size <= bytes - at && offset <= std::uint64_t(-1) - bytes
+            && m_source.seek(offset + at) && m_source.read(to, std::size_t(size)) == size;
     }
 
 private:
+    TIFF* m_tif;
     ByteSource& m_source;
-    bool m_direct = false;
-    std::uint32_t m_count = 0;
-    std::uint64_t* m_offsets = nullptr;
-    std::uint64_t* m_byteCounts = nullptr;
 };
 
 bool readStrips(TIFF* tif, const Layout& layout, const ShownPixels& shown, Gather& gather,
-    Uncompressed& uncompressed)
+    Uncompressed& uncompressed, Progress& progress)
 {
     const std::uint64_t rowBytes = std::uint64_t(TIFFScanlineSize64(tif));
     std::uint32_t rowsPerStrip = 0;
     TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
     if (rowBytes == 0 || rowBytes > MaxPiece || rowsPerStrip == 0)
         return false;
-    // Compressed rows can only be decoded from the start of their strip, each row after the
-    // one before.
-    const bool direct = uncompressed.direct();
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(rowBytes));
+    rowsPerStrip = std::min(rowsPerStrip, layout.height);
     const std::vector<int>& rows = shown.rows();
     const std::vector<int>& columns = shown.columns();
+    // A compressed strip is decoded row after row from its start (or from the row after the
+    // last one read), which is first() of each shown row.
+    const auto first = [&](std::uint32_t y, std::uint32_t next) {
+        return layout.direct ? y : std::max(next, y / rowsPerStrip * rowsPerStrip);
+    };
+    double decoded = 0;
+    for (std::uint32_t next = 0; const int y : rows) {
+        decoded += double(std::uint32_t(y) + 1 - first(std::uint32_t(y), next));
+        next = std::uint32_t(y) + 1;
+    }
+    Steps steps(progress, decoded * layout.planes);
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(rowBytes));
     for (int plane = 0; plane < layout.planes; ++plane) {
-        std::uint32_t next = 0; // the row after the last one read from the current strip
+        std::uint32_t next = 0; // the row after the last one read
         for (std::size_t r = 0; r < rows.size(); ++r) {
             const auto y = std::uint32_t(rows[r]);
-            const std::uint32_t stripStart = y / rowsPerStrip * rowsPerStrip;
-            if (direct) {
-                if (!uncompressed.read(TIFFComputeStrip(tif, y, std::uint16_t(plane)),
-                        (y - stripStart) * rowBytes, row.data(), rowBytes))
+            if (layout.direct) {
+                if (!steps.next()
+                    || !uncompressed.read(TIFFComputeStrip(tif, y, std::uint16_t(plane)),
+                        y % rowsPerStrip * rowBytes, row.data(), rowBytes))
                     return false;
             } else {
-                // Within the strip read last, on from there; else from the strip's start.
-                for (std::uint32_t k = std::max(next, stripStart); k <= y; ++k)
-                    if (TIFFReadScanline(tif, row.data(), k, std::uint16_t(plane)) < 0)
+                for (std::uint32_t k = first(y, next); k <= y; ++k)
+                    if (!steps.next()
+                        || TIFFReadScanline(tif, row.data(), k, std::uint16_t(plane)) < 0)
                         return false;
             }
             next = y + 1;
@@ -234,20 +457,49 @@ bool readStrips(TIFF* tif, const Layout& layout, const ShownPixels& shown, Gathe
     return true;
 }
 
+// The shown lines [first, end) from `first` on that lie in the band of `size` from `start`.
+std::size_t bandEnd(
+    const std::vector<int>& lines, std::size_t first, std::uint32_t start, std::uint32_t size)
+{
+    std::size_t end = first;
+    while (end < lines.size() && std::uint32_t(lines[end]) - start < size)
+        ++end;
+    return end;
+}
+
+bool tileSize(TIFF* tif, std::uint32_t& width, std::uint32_t& height)
+{
+    return TIFFGetField(tif, TIFFTAG_TILEWIDTH, &width)
+        && TIFFGetField(tif, TIFFTAG_TILELENGTH, &height) && width > 0 && height > 0;
+}
+
+// How many tiles hold shown pixels, of each plane.
+double shownTiles(const ShownPixels& shown, std::uint32_t tileWidth, std::uint32_t tileHeight)
+{
+    const auto count = [](const std::vector<int>& lines, std::uint32_t size) {
+        double n = 0;
+        for (std::size_t i = 0; i < lines.size();
+             i = bandEnd(lines, i, std::uint32_t(lines[i]) / size * size, size))
+            ++n;
+        return n;
+    };
+    return count(shown.rows(), tileHeight) * count(shown.columns(), tileWidth);
+}
+
 bool readTiles(TIFF* tif, const Layout& layout, const ShownPixels& shown, Gather& gather,
-    Uncompressed& uncompressed)
+    Uncompressed& uncompressed, Progress& progress)
 {
     std::uint32_t tileWidth = 0, tileHeight = 0;
-    if (!TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth)
-        || !TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileHeight) || tileWidth == 0 || tileHeight == 0)
+    if (!tileSize(tif, tileWidth, tileHeight))
         return false;
     const std::uint64_t tileBytes = std::uint64_t(TIFFTileSize64(tif));
     const std::uint64_t tileRowBytes = std::uint64_t(TIFFTileRowSize64(tif));
     if (tileBytes == 0 || tileBytes > MaxPiece || tileRowBytes == 0
         || tileRowBytes * tileHeight > tileBytes)
         return false;
-    const bool direct = uncompressed.direct();
-    // A whole decoded tile, or one row of an uncompressed one.
+    const bool direct = layout.direct;
+    Steps steps(progress, shownTiles(shown, tileWidth, tileHeight) * layout.planes);
+    // A decoded tile down to its last shown row, or one row of an uncompressed one.
     std::vector<std::uint8_t> tile(static_cast<std::size_t>(direct ? tileRowBytes : tileBytes));
     const std::vector<int>& rows = shown.rows();
     const std::vector<int>& columns = shown.columns();
@@ -255,17 +507,16 @@ bool readTiles(TIFF* tif, const Layout& layout, const ShownPixels& shown, Gather
         for (std::size_t r0 = 0; r0 < rows.size();) {
             // The shown rows [r0, r1) in this row of tiles.
             const std::uint32_t top = std::uint32_t(rows[r0]) / tileHeight * tileHeight;
-            std::size_t r1 = r0;
-            while (r1 < rows.size() && std::uint32_t(rows[r1]) - top < tileHeight)
-                ++r1;
+            const std::size_t r1 = bandEnd(rows, r0, top, tileHeight);
+            // Decoding stops after the last shown row of the tile.
+            const std::uint64_t decoded = (std::uint32_t(rows[r1 - 1]) - top + 1) * tileRowBytes;
             for (std::size_t c0 = 0; c0 < columns.size();) {
                 const std::uint32_t left = std::uint32_t(columns[c0]) / tileWidth * tileWidth;
-                std::size_t c1 = c0;
-                while (c1 < columns.size() && std::uint32_t(columns[c1]) - left < tileWidth)
-                    ++c1;
+                const std::size_t c1 = bandEnd(columns, c0, left, tileWidth);
                 const ttile_t index = TIFFComputeTile(tif, left, top, 0, std::uint16_t(plane));
-                if (!direct
-                    && TIFFReadEncodedTile(tif, index, tile.data(), tmsize_t(tileBytes)) < 0)
+                if (!steps.next()
+                    || (!direct
+                        && TIFFReadEncodedTile(tif, index, tile.data(), tmsize_t(decoded)) < 0))
                     return false;
                 for (std::size_t r = r0; r < r1; ++r) {
                     const std::uint64_t at = (std::uint32_t(rows[r]) - top) * tileRowBytes;
@@ -282,27 +533,99 @@ bool readTiles(TIFF* tif, const Layout& layout, const ShownPixels& shown, Gather
     return true;
 }
 
+// JPEG and YCbCr pictures through libtiff's RGBA interface, which decodes and converts a
+// region of strips or tiles: for each strip with shown rows, its rows down to the last shown
+// one; for each tile with shown pixels, the tile down to its last shown row.
+bool readConverted(
+    TIFF* tif, const Layout& layout, const ShownPixels& shown, Canvas& samples, Progress& progress)
+{
+    char message[1024];
+    TIFFRGBAImage image {};
+    if (!TIFFRGBAImageBegin(&image, tif, 1, message))
+        return false;
+    const std::unique_ptr<TIFFRGBAImage, void (*)(TIFFRGBAImage*)> end(&image, TIFFRGBAImageEnd);
+    // Rows top down, as stored: the region is not turned.
+    image.req_orientation = image.orientation;
+    const bool tiled = TIFFIsTiled(tif);
+    std::uint32_t bandWidth = layout.width, bandHeight = 0;
+    if (tiled ? !tileSize(tif, bandWidth, bandHeight)
+              : !TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &bandHeight) || bandHeight == 0)
+        return false;
+    bandHeight = std::min(bandHeight, layout.height);
+    bandWidth = std::min(bandWidth, layout.width);
+    if (std::uint64_t(bandWidth) * bandHeight * 4 > MaxPiece)
+        return false;
+    std::vector<std::uint32_t> raster(std::size_t(bandWidth) * bandHeight);
+    const std::vector<int>& rows = shown.rows();
+    const std::vector<int>& columns = shown.columns();
+    Steps steps(progress, shownTiles(shown, bandWidth, bandHeight));
+    for (std::size_t r0 = 0; r0 < rows.size();) {
+        const std::uint32_t top = std::uint32_t(rows[r0]) / bandHeight * bandHeight;
+        const std::size_t r1 = bandEnd(rows, r0, top, bandHeight);
+        const std::uint32_t height = std::uint32_t(rows[r1 - 1]) - top + 1;
+        for (std::size_t c0 = 0; c0 < columns.size();) {
+            const std::uint32_t left = std::uint32_t(columns[c0]) / bandWidth * bandWidth;
+            const std::size_t c1 = bandEnd(columns, c0, left, bandWidth);
+            const std::uint32_t width = std::min(bandWidth, layout.width - left);
+            image.row_offset = int(top);
+            image.col_offset = int(left);
+            if (!steps.next() || !TIFFRGBAImageGet(&image, raster.data(), width, height))
+                return false;
+            for (std::size_t r = r0; r < r1; ++r) {
+                const std::uint32_t* row
+                    = &raster[std::size_t(std::uint32_t(rows[r]) - top) * width];
+                for (std::size_t c = c0; c < c1; ++c) {
+                    const std::uint32_t p = row[std::uint32_t(columns[c]) - left];
+                    // Any alpha comes premultiplied; the colour is shown without it.
+                    const unsigned a = TIFFGetA(p);
+                    samples.row(int(r))[c] = rgb(int(unpremultiplied(TIFFGetR(p), a, 255)),
+                        int(unpremultiplied(TIFFGetG(p), a, 255)),
+                        int(unpremultiplied(TIFFGetB(p), a, 255)));
+                }
+            }
+            c0 = c1;
+        }
+        r0 = r1;
+    }
+    return true;
+}
+
 } // namespace
 
-Result<DisplayPicture> readTiffForDisplay(ByteSource& source, int boxSide, Progress& /*progress*/)
+Result<DisplayPicture> readTiffForDisplay(ByteSource& source, int boxSide, Progress& progress)
 {
-    const Tiff tif(openTiff(source));
+    Directory directory;
+    if (!scanDirectory(source, directory))
+        return failure(source);
+    Input input { source, directory };
+    const Tiff tif(openTiff(input));
     if (!tif)
         return failure(source);
     Layout layout;
     if (!readLayout(tif.get(), layout))
         return failure(source);
+    // A table with more entries than the picture has strips or tiles is not a picture's.
+    const std::uint64_t pieces
+        = TIFFIsTiled(tif.get()) ? TIFFNumberOfTiles(tif.get()) : TIFFNumberOfStrips(tif.get());
+    if (directory.tableEntries > pieces)
+        return Error { NotValidMessage };
     const ShownPixels shown(int(layout.width), int(layout.height), 1, boxSide);
     Canvas samples = shown.samples();
     if (shown.empty())
         return shown.place(samples);
     Gather gather { layout, shown, samples, {} };
     if (layout.planes > 1)
-        gather.channels.resize(shown.rows().size() * shown.columns().size() * 3);
+        gather.raw.resize(shown.rows().size() * shown.columns().size() * 4);
     Uncompressed uncompressed(tif.get(), source);
-    const bool read = TIFFIsTiled(tif.get())
-        ? readTiles(tif.get(), layout, shown, gather, uncompressed)
-        : readStrips(tif.get(), layout, shown, gather, uncompressed);
+    bool read = false;
+    if (layout.rgba)
+        read = readConverted(tif.get(), layout, shown, samples, progress);
+    else if (TIFFIsTiled(tif.get()))
+        read = readTiles(tif.get(), layout, shown, gather, uncompressed, progress);
+    else
+        read = readStrips(tif.get(), layout, shown, gather, uncompressed, progress);
+    if (progress.stopped())
+        return cancelled();
     if (!read)
         return failure(source);
     return shown.place(samples);

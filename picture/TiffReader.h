@@ -15,13 +15,23 @@ namespace probnik {
 
 // Reads the first picture of a TIFF file display-sized (see readPictureForDisplay): grey
 // (black or white as zero) of 1, 2, 4, 8 or 16 bits, palette of 1 to 8 bits, RGB of 8 or 16
-// bits with any extra samples (alpha, ignored); in strips or tiles, with the planes contiguous
-// or separate, with any compression libtiff decodes. The stored values are kept; 16-bit
-// samples and the palette's 16-bit entries become 8 bits by eightBits. The orientation tag is
-// not applied. Only the strips or tiles that hold shown rows are read and decoded, and of
-// tiles only those that also hold shown columns; one row or one tile is kept at a time, and
-// a row or tile of more than 256 MiB is refused as not valid, as are pictures above 2^40
-// pixels. Failures: "Bitmap image is not valid", "Stream read error".
+// bits with any extra samples; in strips or tiles, with the planes contiguous or separate,
+// with any compression libtiff decodes. JPEG-compressed (old and new style) and YCbCr pictures
+// are decoded and converted to RGB by libtiff's RGBA interface. The stored values are kept;
+// 16-bit samples, in either byte order, and the palette's 16-bit entries become 8 bits by
+// eightBits. Colour under an associated (premultiplied) alpha is divided by it, rounded (alpha
+// 0 gives black); any other alpha is ignored. The orientation tag is not applied. Refused as
+// not valid: CMYK, Lab, floating-point and signed samples, and other photometrics.
+//
+// Only the strips or tiles that hold shown rows are read and decoded, and of tiles only those
+// that also hold shown columns, each down to its last shown row; one row or one tile is kept
+// at a time. Bounds a file cannot stretch: libtiff sees only the tags the picture is decoded
+// from (any other tag is never loaded); strip and tile tables are read entry by entry, and one
+// with more entries than the picture has strips or tiles is refused; libtiff's and our pieces
+// (a row, tile or strip region, a compressed strip or tile) are each at most 64 MiB; pictures
+// above 2^40 pixels are refused. Every row, strip or tile decoded advances `progress`; when
+// it answers false the read ends with cancelled(). Failures: "Bitmap image is not valid",
+// "Stream read error".
 Result<DisplayPicture> readTiffForDisplay(ByteSource& source, int boxSide, Progress& progress);
 
 } // namespace probnik
