@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "analysis/Colorimetry.h"
+#include "common/NumberText.h"
 
 #include <gtest/gtest.h>
 
@@ -165,6 +166,35 @@ TEST(Colorimetry, AreaConversionAgreesWithTheExactOne)
             std::abs(fast.b - exact.b) });
     }
     EXPECT_LT(worst, 1e-9);
+}
+
+// A grey has no hue: a* and b* exactly 0 on both conversions, so h is 0 in the table, the
+// statistics and the CSV rather than the angle of rounding noise.
+TEST(Colorimetry, EveryGreyHasNoHue)
+{
+    std::vector<Color> greys;
+    for (int v = 0; v < 256; ++v) {
+        const Color grey = rgb(v, v, v);
+        greys.push_back(grey);
+        const Lab exact = labFromColor(grey);
+        LabAccumulator area;
+        area.add(grey);
+        const Lab fast = area.result().mean;
+        const LCh lch = lchFromLab(exact);
+        EXPECT_TRUE(exact.a == 0 && exact.b == 0 && fast.a == 0 && fast.b == 0)
+            << v << ": " << exact.a << " " << exact.b << " " << fast.a << " " << fast.b;
+        EXPECT_EQ(lch.h, 0) << v;
+        EXPECT_EQ(lch.C, 0) << v;
+    }
+    std::ostringstream csv;
+    ASSERT_FALSE(writeCsv(csv, greys, labFromRgb(255, 255, 255), ";"));
+    std::istringstream lines(csv.str());
+    std::string line;
+    std::getline(lines, line);
+    for (int v = 0; v < 256 && std::getline(lines, line); ++v) {
+        const std::string tail = ";0.0000;0.0000;0.0000;0.0000;";
+        EXPECT_NE(line.find(tail), std::string::npos) << line;
+    }
 }
 
 TEST(Colorimetry, AreaStatisticsMatchTheSampleStatistics)

@@ -4,11 +4,12 @@
 // The colorimetry window following the main window's samples and the area study.
 #include "tests/MainWindowFixture.h"
 
-#include "analysis/ChannelStats.h"
-#include "analysis/Lab.h"
+#include "analysis/AreaStudy.h"
+#include "analysis/Kolorymetria.h"
 #include "analysis/Total.h"
 #include "analysis/Warn.h"
 #include "app/Surface.h"
+#include "common/NumberText.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -33,7 +34,7 @@ QByteArray contents(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-class LabTest : public MainWindowTest {
+class KolorymetriaTest : public MainWindowTest {
 protected:
     void SetUp() override
     {
@@ -93,7 +94,7 @@ const Color Blue = rgb(0, 0, 255);
 
 } // namespace
 
-TEST_F(LabTest, TheTableFollowsSamplesTakenRemovedAndCleared)
+TEST_F(KolorymetriaTest, TheTableFollowsSamplesTakenRemovedAndCleared)
 {
     EXPECT_EQ(rows(), 0);
     EXPECT_FALSE(kolor->Zapisz->isEnabled());
@@ -134,7 +135,7 @@ TEST_F(LabTest, TheTableFollowsSamplesTakenRemovedAndCleared)
     EXPECT_FALSE(kolor->Zapisz->isEnabled());
 }
 
-TEST_F(LabTest, TheReferenceIsARowDoubleClickedOrTypedValues)
+TEST_F(KolorymetriaTest, TheReferenceIsARowDoubleClickedOrTypedValues)
 {
     sample(100, 100, Red);
     sample(120, 100, Green);
@@ -192,7 +193,7 @@ TEST_F(LabTest, TheReferenceIsARowDoubleClickedOrTypedValues)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), row(1).join(u'\t') + u'\n');
 }
 
-TEST_F(LabTest, CtrlLOnTheMainWindowOpensIt)
+TEST_F(KolorymetriaTest, CtrlLOnTheMainWindowOpensIt)
 {
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -202,7 +203,7 @@ TEST_F(LabTest, CtrlLOnTheMainWindowOpensIt)
     EXPECT_EQ(kolor->windowTitle(), QStringLiteral("Kolorymetria"));
 }
 
-TEST_F(LabTest, ZapiszWritesTheTableWholeAfterTheQuestions)
+TEST_F(KolorymetriaTest, ZapiszWritesTheTableWholeAfterTheQuestions)
 {
     sample(100, 100, Red);
     sample(120, 100, rgb(128, 128, 128));
@@ -220,8 +221,8 @@ TEST_F(LabTest, ZapiszWritesTheTableWholeAfterTheQuestions)
     EXPECT_EQ(contents(path),
         QByteArray("\xEF\xBB\xBFNr,R,G,B,L*,a*,b*,C*,h,dE00\r\n"
                    "1,255,0,0,53.2408,80.0925,67.2032,104.5518,39.9990,")
-            + QByteArray::fromStdString(lab::fourDecimals(
-                lab::deltaE00(lab::labFromColor(Red), lab::labFromRgb(128, 128, 128))))
+            + QByteArray::fromStdString(
+                fourDecimals(lab::deltaE00(lab::labFromColor(Red), lab::labFromRgb(128, 128, 128))))
             + QByteArray("\r\n2,128,128,128,53.5850,0.0000,0.0000,0.0000,0.0000,0.0000\r\n")
             + QByteArray::fromStdString(std::string(lab::ColourModel)) + "\r\n");
     EXPECT_EQ(window->InitialDir, QDir::toNativeSeparators(dir.path()));
@@ -249,7 +250,7 @@ TEST_F(LabTest, ZapiszWritesTheTableWholeAfterTheQuestions)
     EXPECT_EQ(window->InitialDir, folder);
 }
 
-TEST_F(LabTest, AnAreaStudyShowsItsMatchesInLab)
+TEST_F(KolorymetriaTest, AnAreaStudyShowsItsMatchesInLab)
 {
     sample(100, 100, Red);
     const ChannelBounds bounds { 0, 120, 0, 255, 0, 255 };
