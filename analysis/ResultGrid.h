@@ -16,7 +16,7 @@ namespace design {
 
 // A value of the results grid. It has its place in the design, from its left edge to the next
 // column or the frame; a text that would run past the place's end is set in a smaller size of
-// the design's font, so that even the widest value (a coefficient of variation of 2252.65 %)
+// the design's font, so that even the widest value (a coefficient of variation of 2256.10 %)
 // stays within its frame while every usual value keeps the design's look.
 class ValueLabel : public QLabel {
 public:

@@ -16,6 +16,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -285,4 +286,28 @@ TEST_F(KolorymetriaTest, AnAreaStudyShowsItsMatchesInLab)
     EXPECT_EQ(kolor->AreaCount->text(), QStringLiteral("Punktów: 0"));
     EXPECT_EQ(texts(kolor->AreaMean), (QStringList { "–", "–", "–" }));
     EXPECT_EQ(kolor->AreaDeltaE->text(), "–");
+}
+
+// At the window's least size every value still shows the widest one it can be given: blue's
+// b*, the widest mean, and the count of the whole box.
+TEST_F(KolorymetriaTest, EveryValueHoldsItsWidestTextAtTheLeastSize)
+{
+    kolor->show();
+    kolor->resize(1, 1);
+    const QString widest = QString::fromStdString(decimals(lab::labFromColor(Blue).b, 2));
+    std::vector<QLabel*> values { kolor->SampleSpread, kolor->AreaDeltaE };
+    for (int i = 0; i < 3; ++i)
+        for (QLabel* l :
+            { kolor->SampleMean[i], kolor->SampleDev[i], kolor->AreaMean[i], kolor->AreaDev[i] })
+            values.push_back(l);
+    for (QLabel* l : values)
+        l->setText(widest);
+    kolor->AreaCount->setText(QStringLiteral("Punktów: %1").arg(400 * 400));
+    values.push_back(kolor->AreaCount);
+    kolor->layout()->activate();
+    for (const QLabel* l : values) {
+        EXPECT_GE(l->width(), l->fontMetrics().horizontalAdvance(l->text()))
+            << l->text().toStdString();
+        EXPECT_TRUE(l->parentWidget()->contentsRect().contains(l->geometry()));
+    }
 }
