@@ -3,7 +3,6 @@
 
 #include "app/Main.h"
 
-#include "common/Windows1250.h"
 #include "analysis/Stat.h"
 #include "app/Design.h"
 #include "app/Display.h"
@@ -11,6 +10,7 @@
 #include "app/Settings.h"
 #include "app/SpinEdit.h"
 #include "app/Surface.h"
+#include "common/Windows1250.h"
 #include "demo/Pokaz.h"
 #include "info/about.h"
 #include "picture/Picture.h"
