@@ -3,10 +3,11 @@
 
 #include "analysis/Colorimetry.h"
 
+#include "common/NumberText.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <charconv>
 #include <cmath>
 #include <numbers>
 
@@ -19,7 +20,9 @@ constexpr double Kappa = 24389.0 / 27.0;
 constexpr double White[3] = { 95.047, 100.0, 108.883 };
 
 // Linear sRGB to XYZ (rows X, Y, Z) for linear values 0..1: the sRGB primaries scaled so that
-// white lands on White / 100.
+// white lands on White / 100. Each row sums to its White / 100 exactly, so a grey's X / Xn,
+// Y / Yn and Z / Zn are one and the same number; the conversions below use that number for
+// all three, because rounding the three sums apart would leave a grey a hue of noise.
 constexpr double Matrix[3][3] = {
     { 0.4124564391, 0.3575760776, 0.1804374833 },
     { 0.2126728514, 0.7151521553, 0.0721749933 },
@@ -113,14 +116,21 @@ const ChannelRatios& channelRatios()
     return table;
 }
 
+bool isGrey(int r, int g, int b)
+{
+    return r == g && g == b;
+}
+
 inline Lab fastLab(const ChannelRatios& ratios, const RootPieces& pieces, Color c)
 {
     const Ratios& r = ratios[0][red(c)];
     const Ratios& g = ratios[1][green(c)];
     const Ratios& b = ratios[2][blue(c)];
-    const double fx = fastLabF(pieces, r.t[0] + g.t[0] + b.t[0]);
     const double fy = fastLabF(pieces, r.t[1] + g.t[1] + b.t[1]);
-    const double fz = fastLabF(pieces, r.t[2] + g.t[2] + b.t[2]);
+    // Selects rather than branches, so that the loop over an area stays straight.
+    const bool grey = isGrey(red(c), green(c), blue(c));
+    const double fx = grey ? fy : fastLabF(pieces, r.t[0] + g.t[0] + b.t[0]);
+    const double fz = grey ? fy : fastLabF(pieces, r.t[2] + g.t[2] + b.t[2]);
     return { 116.0 * fy - 16.0, 500.0 * (fx - fy), 200.0 * (fy - fz) };
 }
 
@@ -149,15 +159,19 @@ bool breaksNumbers(char c)
 
 Lab labFromRgb(int r, int g, int b)
 {
+    r = std::clamp(r, 0, 255);
+    g = std::clamp(g, 0, 255);
+    b = std::clamp(b, 0, 255);
     const auto& linear = linearTable();
-    const double rgb[3] = { linear[std::clamp(r, 0, 255)], linear[std::clamp(g, 0, 255)],
-        linear[std::clamp(b, 0, 255)] };
+    const double rgb[3] = { linear[r], linear[g], linear[b] };
     double f[3];
     for (int row = 0; row < 3; ++row) {
         const double xyz
             = 100.0 * (Matrix[row][0] * rgb[0] + Matrix[row][1] * rgb[1] + Matrix[row][2] * rgb[2]);
         f[row] = labF(xyz / White[row]);
     }
+    if (isGrey(r, g, b))
+        f[0] = f[2] = f[1];
     return { 116.0 * f[1] - 16.0, 500.0 * (f[0] - f[1]), 200.0 * (f[1] - f[2]) };
 }
 
@@ -290,53 +304,6 @@ LabStatistics LabAccumulator::result() const
         s.stdDev = Lab { sd[0], sd[1], sd[2] };
     }
     return s;
-}
-
-std::string decimals(double value, int places)
-{
-    char text[400]; // room for the largest double in fixed notation
-    const auto [end, ec]
-        = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, places);
-    std::string s(text, ec == std::errc {} ? end : text);
-    // A negative number that rounds to zero is zero.
-    if (s.front() == '-' && s.find_first_not_of("-0.") == std::string::npos)
-        s.erase(0, 1);
-    return s;
-}
-
-std::string hueDecimals(double degrees, int places)
-{
-    const std::string s = decimals(degrees, places);
-    return s.compare(0, 4, "360.") == 0 ? decimals(0, places) : s;
-}
-
-std::optional<double> parseDecimal(std::string_view text)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    std::string number(text);
-    int digits = 0, points = 0;
-    for (std::size_t i = 0; i < number.size(); ++i) {
-        char& c = number[i];
-        if (c >= '0' && c <= '9')
-            ++digits;
-        else if (c == '.' || c == ',') {
-            c = '.';
-            ++points;
-        } else if (!(c == '-' && i == 0))
-            return std::nullopt;
-    }
-    if (digits == 0 || points > 1)
-        return std::nullopt;
-    double value = 0;
-    const char* const last = number.data() + number.size();
-    const auto [end, ec] = std::from_chars(number.data(), last, value);
-    if (ec != std::errc {} || end != last)
-        return std::nullopt;
-    return value;
 }
 
 std::optional<Error> writeCsv(

@@ -96,20 +96,6 @@ inline LabStatistics areaStatistics(std::span<const Color> colors)
     return accumulator.result();
 }
 
-// A number with a point and `places` decimals, whatever the locale; never "-0.00".
-std::string decimals(double value, int places);
-inline std::string fourDecimals(double value)
-{
-    return decimals(value, 4);
-}
-// A hue the same way: one just below 360 degrees that rounds to 360 is the same hue as 0.
-std::string hueDecimals(double degrees, int places);
-
-// A number as a person types it into a window: blanks around it, an optional minus sign, and
-// digits with at most one decimal point or comma ("-12,5", "3.", ".5"). None for anything
-// else (exponents, "inf", two signs), whatever the locale.
-std::optional<double> parseDecimal(std::string_view text);
-
 // Writes the colorimetry table as CSV: UTF-8 with a byte-order mark, CR LF line ends, the
 // header Nr, R, G, B, L*, a*, b*, C*, h, dE00, one row per sample in order (Nr from 1; R, G, B
 // as integers; the rest with four decimals; dE00 to `reference`), then ColourModel as the last

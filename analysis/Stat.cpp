@@ -3,7 +3,7 @@
 
 #include "analysis/Stat.h"
 
-#include "analysis/ChannelStats.h"
+#include "analysis/AreaStudy.h"
 #include "analysis/Total.h"
 #include "app/Design.h"
 #include "app/Main.h"

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "analysis/ChannelStats.h"
-#include "app/Design.h"
+#include "analysis/ResultGrid.h"
 
 #include <QDialog>
 

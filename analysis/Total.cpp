@@ -3,7 +3,7 @@
 
 #include "analysis/Total.h"
 
-#include "analysis/ChannelStats.h"
+#include "analysis/AreaStudy.h"
 #include "app/Design.h"
 #include "app/Main.h"
 #include "app/ProbnikApplication.h"
@@ -141,10 +141,10 @@ void TGlobal::buildDesign()
 
 void TGlobal::FormCreate()
 {
-    for (QLabel* mean : { LR, LG, LB, LRS, LGS, LBS })
-        setCaption(mean, QStringLiteral("0"));
-    for (QLabel* coefficient : { LRO, LGO, LBO })
-        setCaption(coefficient, QStringLiteral("--"));
+    for (ValueLabel* mean : { LR, LG, LB, LRS, LGS, LBS })
+        mean->setValue(QStringLiteral("0"));
+    for (ValueLabel* coefficient : { LRO, LGO, LBO })
+        coefficient->setValue(QStringLiteral("--"));
     for (TCSpinEdit* min : { Rmin, Gmin, Bmin })
         min->setValue(0);
     for (TCSpinEdit* max : { Rmax, Gmax, Bmax })

@@ -5,6 +5,7 @@
 
 #include "analysis/ChannelStats.h"
 #include "analysis/Colorimetry.h"
+#include "analysis/ResultGrid.h"
 #include "app/Design.h"
 #include "app/SpinEdit.h"
 

@@ -3,7 +3,6 @@
 
 #pragma once
 
-#include "analysis/ChannelStats.h"
 #include "common/Color.h"
 
 #include <QColor>
@@ -49,50 +48,5 @@ QLabel* label(QWidget* parent, const char* name, QPoint at, const QString& text,
 // A label of fixed geometry whose text keeps to its right edge.
 QLabel* rightAlignedLabel(QWidget* parent, const char* name, const QRect& geometry,
     const QString& text, const QFont& font);
-
-// The results grid that the statistics window and the area study share: the means as plain
-// numbers, the deviations as "%3.3f", the coefficients as "%3.2f %" (red, green, blue in each
-// row), and the swatch of the mean colour.
-struct ResultLabels {
-    QLabel* mean[3];
-    QLabel* deviation[3];
-    QLabel* coefficient[3];
-    QWidget* swatch;
-};
-void showStatistics(const ResultLabels& labels, const probnik::ColourStatistics& stats);
-
-// The grid itself, as the statistics window lays it out; the area study has it `offset` from
-// there. The value labels are named as in both designs (LR ... LBO, Panel1); the heads and the
-// frames have the names each design gives them.
-struct ResultGridNames {
-    const char* columnHeads[3]; // R, G, B
-    const char* rowHeads[3]; // "Średnia", "Odchylenie stand.", "Wsp. zmienn."
-    const char* frames[3]; // around the column heads, the row heads, the values
-};
-// The grid's value labels and swatch as fields of the windows that show it.
-struct ResultGridControls {
-    QLabel* LR = nullptr; // the means
-    QLabel* LG = nullptr;
-    QLabel* LB = nullptr;
-    QLabel* LRS = nullptr; // the standard deviations
-    QLabel* LGS = nullptr;
-    QLabel* LBS = nullptr;
-    QLabel* LRO = nullptr; // the coefficients of variation
-    QLabel* LGO = nullptr;
-    QLabel* LBO = nullptr;
-    QFrame* Panel1 = nullptr; // the mean colour
-
-    ResultLabels resultLabels() const
-    {
-        return { { LR, LG, LB }, { LRS, LGS, LBS }, { LRO, LGO, LBO }, Panel1 };
-    }
-};
-struct ResultGrid {
-    QLabel* columnHeads[3];
-    QLabel* rowHeads[3];
-    QFrame* frames[3];
-};
-ResultGrid buildResultGrid(
-    QWidget* parent, QPoint offset, const ResultGridNames& names, ResultGridControls& controls);
 
 } // namespace design

@@ -3,7 +3,6 @@
 
 #include "app/Main.h"
 
-#include "analysis/CsvExport.h"
 #include "analysis/Stat.h"
 #include "app/Design.h"
 #include "app/Display.h"
@@ -11,6 +10,7 @@
 #include "app/Settings.h"
 #include "app/SpinEdit.h"
 #include "app/Surface.h"
+#include "common/Windows1250.h"
 #include "demo/Pokaz.h"
 #include "info/about.h"
 #include "picture/Picture.h"
@@ -165,7 +165,7 @@ void TProbnikMain::buildDesign()
     Edit1->setText(QStringLiteral(";"));
     // Only characters the CSV file's code page can store, so every separator is written exactly.
     QString allowed;
-    for (const std::string& c : csv::windows1250Characters())
+    for (const std::string& c : windows1250Characters())
         allowed += QRegularExpression::escape(QString::fromStdString(c));
     Edit1->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QLatin1Char('[') + allowed + QStringLiteral("]*")), Edit1));

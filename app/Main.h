@@ -139,12 +139,6 @@ public:
     void FileSaveAs1Execute();
     // A statistic as the CSV file writes it: up to 15 digits and always a decimal point.
     static QString FloatToDotStr(float value);
-    // Saving a CSV file, for every window that saves one: asks where (starting in InitialDir)
-    // and whether to replace a file that is there, then writes what `write` gives, whole or
-    // not at all, and makes its folder InitialDir. A failure is shown over `parent`. Returns
-    // whether the file was written.
-    bool SaveCsvAs(
-        QWidget* parent, const std::function<std::optional<probnik::Error>(std::ostream&)>& write);
 
     // The window's own repaint: the whole surface erased with the background, then FormPaint.
     void Repaint();

@@ -3,8 +3,8 @@
 
 #include "app/Settings.h"
 
-#include "analysis/CsvExport.h"
 #include "app/ProfileIni.h"
+#include "common/Windows1250.h"
 
 namespace probnik {
 
@@ -34,7 +34,7 @@ Settings Settings::read(const std::filesystem::path& file)
     // A separator the file cannot store would make every export fail: the edit refuses it
     // when typed, and the default takes its place when read.
     if (auto separator = ini.value(Section, "Separator");
-        separator && csv::isStorableSeparator(*separator))
+        separator && isStorableSeparator(*separator))
         settings.Separator = std::move(*separator);
     return settings;
 }

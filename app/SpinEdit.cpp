@@ -3,7 +3,7 @@
 
 #include "app/SpinEdit.h"
 
-#include "analysis/ChannelStats.h"
+#include "common/NumberText.h"
 
 TCSpinEdit::TCSpinEdit(QWidget* parent)
     : QSpinBox(parent)

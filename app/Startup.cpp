@@ -3,7 +3,7 @@
 
 #include "app/Startup.h"
 
-#include "analysis/Lab.h"
+#include "analysis/Kolorymetria.h"
 #include "analysis/Stat.h"
 #include "analysis/Total.h"
 #include "analysis/Warn.h"

@@ -6,7 +6,7 @@
 // Prints the time per study and the ratio to the peer.
 // Run:
 //   cmake --preset bench && cmake --build --preset bench && build/bench/bench/probnik_area_bench
-#include "analysis/ChannelStats.h"
+#include "analysis/AreaStudy.h"
 #include "app/Display.h"
 
 #include <benchmark/benchmark.h>

@@ -4,7 +4,7 @@
 // The about box, the help menu, the end of the program and the manual that the build renders.
 #include "info/about.h"
 #include "analysis/CsvExport.h"
-#include "analysis/Lab.h"
+#include "analysis/Kolorymetria.h"
 #include "analysis/Stat.h"
 #include "analysis/Total.h"
 #include "analysis/Warn.h"
@@ -12,6 +12,7 @@
 #include "app/ProbnikApplication.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
+#include "common/Windows1250.h"
 #include "demo/Pokaz.h"
 #include "resources/Version.h"
 #include "tests/FakeDialogs.h"
@@ -411,7 +412,7 @@ TEST_F(MainWindowTest, TheManualListsEveryMessageTheProgramShows)
     failing.setstate(std::ios::badbit);
     for (const std::optional<probnik::Error>& error :
         { probnik::Settings {}.write(stored + "/config/Probnik.ini"),
-            std::optional(probnik::csv::toWindows1250("漢").error()),
+            std::optional(probnik::toWindows1250("漢").error()),
             probnik::csv::write(failing, { "R" }), probnik::lab::writeCsv(failing, {}, {}, "1"),
             probnik::lab::writeCsv(failing, {}, {}, ";") }) {
         ASSERT_TRUE(error.has_value());

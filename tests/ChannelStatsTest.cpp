@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "analysis/ChannelStats.h"
+#include "analysis/AreaStudy.h"
+#include "common/NumberText.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "analysis/Colorimetry.h"
+#include "analysis/Reference.h"
+#include "common/NumberText.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <vector>
@@ -167,6 +171,35 @@ TEST(Colorimetry, AreaConversionAgreesWithTheExactOne)
     EXPECT_LT(worst, 1e-9);
 }
 
+// A grey has no hue: a* and b* exactly 0 on both conversions, so h is 0 in the table, the
+// statistics and the CSV rather than the angle of rounding noise.
+TEST(Colorimetry, EveryGreyHasNoHue)
+{
+    std::vector<Color> greys;
+    for (int v = 0; v < 256; ++v) {
+        const Color grey = rgb(v, v, v);
+        greys.push_back(grey);
+        const Lab exact = labFromColor(grey);
+        LabAccumulator area;
+        area.add(grey);
+        const Lab fast = area.result().mean;
+        const LCh lch = lchFromLab(exact);
+        EXPECT_TRUE(exact.a == 0 && exact.b == 0 && fast.a == 0 && fast.b == 0)
+            << v << ": " << exact.a << " " << exact.b << " " << fast.a << " " << fast.b;
+        EXPECT_EQ(lch.h, 0) << v;
+        EXPECT_EQ(lch.C, 0) << v;
+    }
+    std::ostringstream csv;
+    ASSERT_FALSE(writeCsv(csv, greys, labFromRgb(255, 255, 255), ";"));
+    std::istringstream lines(csv.str());
+    std::string line;
+    std::getline(lines, line);
+    for (int v = 0; v < 256 && std::getline(lines, line); ++v) {
+        const std::string tail = ";0.0000;0.0000;0.0000;0.0000;";
+        EXPECT_NE(line.find(tail), std::string::npos) << line;
+    }
+}
+
 TEST(Colorimetry, AreaStatisticsMatchTheSampleStatistics)
 {
     std::mt19937 random(7);
@@ -218,4 +251,32 @@ TEST(Colorimetry, CsvFile)
 
     EXPECT_EQ(fourDecimals(-0.00004), "0.0000");
     EXPECT_EQ(fourDecimals(-1.23456), "-1.2346");
+}
+
+// What a typed reference takes: the three values when each is a number within its range,
+// else which are not and why, the reference unchanged.
+TEST(Colorimetry, TypedReference)
+{
+    const struct {
+        const char *l, *a, *b;
+        std::optional<Lab> lab;
+        std::array<bool, 3> wrong;
+    } cases[] = {
+        { "53.2408", "80,0925", " 67.2032 ", Lab { 53.2408, 80.0925, 67.2032 }, {} },
+        { "0", "-200", "200", Lab { 0, -200, 200 }, {} },
+        { "100", ".5", "-0", Lab { 100, 0.5, 0 }, {} },
+        { "100.001", "0", "0", {}, { true, false, false } },
+        { "-0.5", "200.01", "-200.01", {}, { true, true, true } },
+        { "50", "abc", "1e2", {}, { false, true, true } },
+        { "", "0", "inf", {}, { true, false, true } },
+    };
+    for (const auto& c : cases) {
+        const TypedReference typed = readTypedReference(c.l, c.a, c.b);
+        EXPECT_EQ(typed.lab, c.lab) << c.l << " " << c.a << " " << c.b;
+        EXPECT_EQ(typed.wrong, c.wrong) << c.l << " " << c.a << " " << c.b;
+        EXPECT_EQ(typed.note.empty(), bool(c.lab)) << typed.note;
+    }
+    EXPECT_EQ(readTypedReference("50", "x", "y").note,
+        "Niepoprawne a*, b* – odniesienie bez zmian. L* od 0 do 100, a* i b* od -200 do 200, np. "
+        "52,5 lub -12.25.");
 }

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "analysis/CsvExport.h"
+#include "common/NumberText.h"
+#include "common/Windows1250.h"
 #include "sampling/SampleStore.h"
 
 #include <gtest/gtest.h>
@@ -93,14 +95,9 @@ TEST(CsvExport, NumbersHaveFifteenDigitsOfTheStoredFloatAndAPointWhateverTheLoca
 
 TEST(CsvExport, TheFileHasAHeaderRowsAndStatisticsBesideTheFirstThree)
 {
-    Statistics stats;
-    stats.mean[0] = 200;
-    stats.mean[1] = 10;
-    stats.mean[2] = 0;
-    stats.stdDev[0] = float(std::sqrt(double(14.0f / 3.0f)));
-    stats.stdDev[1] = 7.5f;
-    stats.varCoef[0] = 1.5f;
-    stats.varCoef[1] = 75.0f;
+    ColourStatistics stats;
+    stats.R = { 200, float(std::sqrt(double(14.0f / 3.0f))), 1.5f };
+    stats.G = { 10, 7.5f, 75.0f };
 
     struct Case {
         std::vector<std::string> rows;

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -205,4 +206,54 @@ TEST_F(StatTest, TypedAutozakresIsBroughtIntoRangeAndNoNumberTransfersNoBand)
         EXPECT_EQ(window->A->text().toStdString(), c.shown) << c.typed;
         EXPECT_EQ(bounds(), c.bounds) << c.typed << " " << c.leave;
     }
+}
+
+// The widest values the grids of both windows can be given: the mean 255, the deviation of
+// 0 and 255, and the largest coefficient of variation of values 0..255, found over every
+// sample count and the largest area (the whole box): one channel at 1 as its truncated mean,
+// with as much of its sum as it can hold in 255s. Every value stays inside its frame, clear
+// of the next column; a usual value keeps the design's font.
+TEST_F(StatTest, EveryValueHoldsItsWidestTextInsideItsFrame)
+{
+    ChannelStatistics widest = channelStatistics(std::vector { 0, 255 });
+    widest.Mean = 255;
+    for (int n = 2; n <= SampleStore::MaxSamples + 1; ++n) {
+        const int count = n <= SampleStore::MaxSamples ? n : 400 * 400;
+        std::vector<int> values(std::size_t(count), 0);
+        const int sum = 2 * count - 1;
+        std::fill_n(values.begin(), sum / 255, 255);
+        values[std::size_t(sum / 255)] = sum % 255;
+        widest.VarCoef = std::max(widest.VarCoef, channelStatistics(values).VarCoef);
+    }
+    EXPECT_GT(widest.VarCoef, 2000); // thousands of percent: four digits before the point
+
+    const struct {
+        design::ResultLabels labels;
+        QFrame* frame;
+    } grids[]
+        = { { stat->resultLabels(), stat->Bevel1 }, { study->resultLabels(), study->Bevel4 } };
+    for (const auto& grid : grids) {
+        design::showStatistics(grid.labels, { widest, widest, widest });
+        const QRect inside = grid.frame->geometry()
+            - QMargins(grid.frame->frameWidth(), grid.frame->frameWidth(), grid.frame->frameWidth(),
+                grid.frame->frameWidth());
+        for (const auto& row : { grid.labels.mean, grid.labels.deviation, grid.labels.coefficient })
+            for (int i = 0; i < 3; ++i) {
+                const QLabel* l = row[i];
+                const int textWidth = l->fontMetrics().horizontalAdvance(l->text());
+                const QRect text(l->geometry().topLeft(), QSize(textWidth, l->height()));
+                EXPECT_TRUE(inside.contains(text)) << l->objectName().toStdString() << " "
+                                                   << l->text().toStdString() << " " << textWidth;
+                if (i < 2) {
+                    EXPECT_LT(text.right(), row[i + 1]->x()) << l->objectName().toStdString();
+                }
+            }
+        design::showStatistics(grid.labels, { { 1, 1, 7.25f }, {}, {} });
+        EXPECT_EQ(grid.labels.coefficient[0]->font().pixelSize(), 11);
+    }
+    // The area study's count, of the whole box.
+    study->Label6->setText(QStringLiteral("Punktów: %1").arg(400 * 400));
+    EXPECT_LE(study->Label6->fontMetrics().horizontalAdvance(study->Label6->text()),
+        study->Label6->width());
+    EXPECT_TRUE(study->Bevel1->geometry().contains(study->Label6->geometry()));
 }

@@ -4,9 +4,10 @@
 // The area study dialog over the main window's picture.
 #include "tests/MainWindowFixture.h"
 
-#include "analysis/ChannelStats.h"
+#include "analysis/AreaStudy.h"
 #include "analysis/Total.h"
 #include "app/Surface.h"
+#include "common/NumberText.h"
 #include "demo/Pokaz.h"
 
 #include <QFrame>

@@ -9,7 +9,7 @@
 // In the source, {{NAME}} stands for a value of the build (VERSION, COPYRIGHT, EMAIL, WEB,
 // DOCDIR) or for the CSV file the session wrote (CSV), and <img src="NAME.png"> for the
 // picture NAME taken during the session.
-#include "analysis/Lab.h"
+#include "analysis/Kolorymetria.h"
 #include "analysis/Stat.h"
 #include "analysis/Total.h"
 #include "analysis/Warn.h"

@@ -1,18 +1,22 @@
 // SPDX-FileCopyrightText: 2026 The Probnik developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "analysis/Lab.h"
+#include "analysis/Kolorymetria.h"
 
+#include "analysis/Reference.h"
+#include "analysis/SaveCsv.h"
 #include "analysis/Total.h"
 #include "analysis/Warn.h"
 #include "app/Main.h"
 #include "app/ProbnikApplication.h"
+#include "common/NumberText.h"
 
 #include <QAbstractTableModel>
 #include <QAction>
 #include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -39,12 +43,12 @@ const QString Dash = QStringLiteral("–");
 // The window shows two decimals.
 QString twoDecimals(double value)
 {
-    return QString::fromStdString(lab::decimals(value, 2));
+    return QString::fromStdString(decimals(value, 2));
 }
 
 QString hueText(double degrees)
 {
-    return QString::fromStdString(lab::hueDecimals(degrees, 2));
+    return QString::fromStdString(hueDecimals(degrees, 2));
 }
 
 } // namespace
@@ -191,16 +195,101 @@ TKolorymetria::~TKolorymetria()
         Kolorymetria = nullptr;
 }
 
+namespace {
+
+// Every statistic the window shows lies within -999.99 .. 999.99: L* within 0 .. 100, a* and
+// b* within +-200, their deviations below 200 and dE00 from any reference below 300. A value
+// label holds the widest such text, so that no value is cut and the blocks keep their width.
+QString widestText(const QFontMetrics& metrics, QString pattern)
+{
+    QChar widest = u'0';
+    for (char16_t digit = u'1'; digit <= u'9'; ++digit)
+        if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widest))
+            widest = QChar(digit);
+    return pattern.replace(u'0', widest);
+}
+
+void holdWidest(QLabel* label, const QString& pattern)
+{
+    label->setMinimumWidth(
+        label->fontMetrics().horizontalAdvance(widestText(label->fontMetrics(), pattern)));
+}
+
+void holdWidestValue(QLabel* label)
+{
+    label->setAlignment(Qt::AlignRight);
+    holdWidest(label, QStringLiteral("-000.00"));
+}
+
+// A block of the statistics: mean and deviation of L*, a*, b*, then one dE00 under them.
+struct StatisticsBlock {
+    QGroupBox* box;
+    QGridLayout* grid;
+};
+StatisticsBlock statisticsBlock(QWidget* parent, const QString& title, QLabel* (&mean)[3],
+    QLabel* (&dev)[3], const QString& last, QLabel*& lastValue)
+{
+    auto* box = new QGroupBox(title, parent);
+    auto* grid = new QGridLayout(box);
+    const char* const heads[] = { "L*", "a*", "b*" };
+    for (int i = 0; i < 3; ++i) {
+        auto* head = new QLabel(QString::fromLatin1(heads[i]), box);
+        head->setAlignment(Qt::AlignRight);
+        grid->addWidget(head, 0, i + 1);
+    }
+    grid->addWidget(new QLabel(QStringLiteral("Średnia"), box), 1, 0);
+    grid->addWidget(new QLabel(QStringLiteral("Odchylenie std."), box), 2, 0);
+    for (int i = 0; i < 3; ++i) {
+        mean[i] = new QLabel(Dash, box);
+        dev[i] = new QLabel(Dash, box);
+        grid->addWidget(mean[i], 1, i + 1);
+        grid->addWidget(dev[i], 2, i + 1);
+    }
+    grid->addWidget(new QLabel(last, box), 3, 0, 1, 3);
+    lastValue = new QLabel(Dash, box);
+    grid->addWidget(lastValue, 3, 3);
+    for (QLabel* value : { mean[0], mean[1], mean[2], dev[0], dev[1], dev[2], lastValue })
+        holdWidestValue(value);
+    return { box, grid };
+}
+
+} // namespace
+
 void TKolorymetria::buildDesign()
 {
     auto* layout = new QVBoxLayout(this);
-
     Model = new QLabel(
         QString::fromUtf8(lab::ColourModel.data(), qsizetype(lab::ColourModel.size())), this);
     Model->setObjectName(QStringLiteral("Model"));
     Model->setWordWrap(true);
     layout->addWidget(Model);
+    buildTable(layout);
+    buildReferenceRow(layout);
+    buildStatisticsBlocks(layout);
 
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    Zapisz = new QPushButton(QStringLiteral("Zapisz"), this);
+    Zapisz->setObjectName(QStringLiteral("Zapisz"));
+    Zapisz->setToolTip(QStringLiteral("Zapisz tabelę do pliku CSV (Ctrl+S)"));
+    connect(Zapisz, &QPushButton::clicked, this, &TKolorymetria::ZapiszClick);
+    buttons->addWidget(Zapisz);
+    layout->addLayout(buttons);
+
+    SaveAction = new QAction(QStringLiteral("Zapisz"), this);
+    SaveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(SaveAction, &QAction::triggered, this, &TKolorymetria::ZapiszClick);
+    addAction(SaveAction);
+    CopyAction = new QAction(QStringLiteral("Kopiuj"), this);
+    CopyAction->setShortcut(QKeySequence::Copy);
+    connect(CopyAction, &QAction::triggered, this, &TKolorymetria::copyRows);
+    addAction(CopyAction);
+
+    resize(720, 560);
+}
+
+void TKolorymetria::buildTable(QVBoxLayout* layout)
+{
     m_model = new LabTableModel(this);
     Table = new QTableView(this);
     Table->setObjectName(QStringLiteral("Table"));
@@ -217,7 +306,10 @@ void TKolorymetria::buildDesign()
     connect(Table, &QTableView::doubleClicked, this,
         [this](const QModelIndex& index) { chooseSample(index.row()); });
     layout->addWidget(Table, 1);
+}
 
+void TKolorymetria::buildReferenceRow(QVBoxLayout* layout)
+{
     auto* referenceRow = new QHBoxLayout;
     Reference = new QLabel(this);
     Reference->setObjectName(QStringLiteral("Reference"));
@@ -250,65 +342,25 @@ void TKolorymetria::buildDesign()
     RefNote->setWordWrap(true);
     RefNote->hide();
     layout->addWidget(RefNote);
+}
 
-    // Two blocks of the same shape: mean and deviation of L*, a*, b*, then one dE00.
-    auto block = [this](const QString& title, QLabel*(&mean)[3], QLabel*(&dev)[3],
-                     const QString& last, QLabel*& lastValue) {
-        auto* box = new QGroupBox(title, this);
-        auto* grid = new QGridLayout(box);
-        const char* const heads[] = { "L*", "a*", "b*" };
-        for (int i = 0; i < 3; ++i) {
-            auto* head = new QLabel(QString::fromLatin1(heads[i]), box);
-            head->setAlignment(Qt::AlignRight);
-            grid->addWidget(head, 0, i + 1);
-        }
-        grid->addWidget(new QLabel(QStringLiteral("Średnia"), box), 1, 0);
-        grid->addWidget(new QLabel(QStringLiteral("Odchylenie std."), box), 2, 0);
-        for (int i = 0; i < 3; ++i) {
-            mean[i] = new QLabel(Dash, box);
-            dev[i] = new QLabel(Dash, box);
-            mean[i]->setAlignment(Qt::AlignRight);
-            dev[i]->setAlignment(Qt::AlignRight);
-            grid->addWidget(mean[i], 1, i + 1);
-            grid->addWidget(dev[i], 2, i + 1);
-        }
-        grid->addWidget(new QLabel(last, box), 3, 0, 1, 3);
-        lastValue = new QLabel(Dash, box);
-        lastValue->setAlignment(Qt::AlignRight);
-        grid->addWidget(lastValue, 3, 3);
-        return std::pair { box, grid };
-    };
+void TKolorymetria::buildStatisticsBlocks(QVBoxLayout* layout)
+{
     auto* blocks = new QHBoxLayout;
-    const auto [samples, sampleGrid] = block(QStringLiteral("Próbki (średnia w L*a*b*)"),
-        SampleMean, SampleDev, QStringLiteral("Największe ΔE00 od średniej"), SampleSpread);
-    blocks->addWidget(samples);
-    const auto [area, areaGrid] = block(QStringLiteral("Obszar – ostatnie „Badanie”"), AreaMean,
-        AreaDev, QStringLiteral("ΔE00 średniej od odniesienia"), AreaDeltaE);
-    AreaCount = new QLabel(area);
+    const StatisticsBlock samples
+        = statisticsBlock(this, QStringLiteral("Próbki (średnia w L*a*b*)"), SampleMean, SampleDev,
+            QStringLiteral("Największe ΔE00 od średniej"), SampleSpread);
+    blocks->addWidget(samples.box);
+    const StatisticsBlock area
+        = statisticsBlock(this, QStringLiteral("Obszar – ostatnie „Badanie”"), AreaMean, AreaDev,
+            QStringLiteral("ΔE00 średniej od odniesienia"), AreaDeltaE);
+    AreaCount = new QLabel(area.box);
     AreaCount->setObjectName(QStringLiteral("AreaCount"));
-    areaGrid->addWidget(AreaCount, 0, 0);
-    blocks->addWidget(area);
+    // The largest area is the whole display box, 400 x 400.
+    holdWidest(AreaCount, QStringLiteral("Punktów: 000000"));
+    area.grid->addWidget(AreaCount, 0, 0);
+    blocks->addWidget(area.box);
     layout->addLayout(blocks);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    Zapisz = new QPushButton(QStringLiteral("Zapisz"), this);
-    Zapisz->setObjectName(QStringLiteral("Zapisz"));
-    Zapisz->setToolTip(QStringLiteral("Zapisz tabelę do pliku CSV (Ctrl+S)"));
-    connect(Zapisz, &QPushButton::clicked, this, &TKolorymetria::ZapiszClick);
-    buttons->addWidget(Zapisz);
-    layout->addLayout(buttons);
-
-    SaveAction = new QAction(QStringLiteral("Zapisz"), this);
-    SaveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    connect(SaveAction, &QAction::triggered, this, &TKolorymetria::ZapiszClick);
-    addAction(SaveAction);
-    CopyAction = new QAction(QStringLiteral("Kopiuj"), this);
-    CopyAction->setShortcut(QKeySequence::Copy);
-    connect(CopyAction, &QAction::triggered, this, &TKolorymetria::copyRows);
-    addAction(CopyAction);
-
-    resize(720, 560);
 }
 
 std::optional<lab::Lab> TKolorymetria::reference() const
@@ -364,32 +416,18 @@ void TKolorymetria::chooseSample(int row)
 
 void TKolorymetria::RefSetClick()
 {
-    const struct {
-        QLineEdit* edit;
-        const char* name;
-        double min;
-        double max;
-    } fields[] = { { RefL, "L*", 0, 100 }, { RefA, "a*", -200, 200 }, { RefB, "b*", -200, 200 } };
-    double values[3] = {};
-    QStringList wrong;
-    for (int i = 0; i < 3; ++i) {
-        const auto value = lab::parseDecimal(fields[i].edit->text().toStdString());
-        const bool good = value && *value >= fields[i].min && *value <= fields[i].max;
-        fields[i].edit->setStyleSheet(good ? QString() : QStringLiteral("background: #ffd0d0"));
-        if (good)
-            values[i] = *value;
-        else
-            wrong << QString::fromLatin1(fields[i].name);
-    }
-    if (!wrong.isEmpty()) {
-        RefNote->setText(QStringLiteral("Niepoprawne %1 – odniesienie bez zmian. L* od 0 do 100, "
-                                        "a* i b* od -200 do 200, np. 52,5 lub -12.25.")
-                             .arg(wrong.join(QStringLiteral(", "))));
+    const lab::TypedReference typed = lab::readTypedReference(
+        RefL->text().toStdString(), RefA->text().toStdString(), RefB->text().toStdString());
+    QLineEdit* const edits[] = { RefL, RefA, RefB };
+    for (std::size_t i = 0; i < 3; ++i)
+        edits[i]->setStyleSheet(typed.wrong[i] ? QStringLiteral("background: #ffd0d0") : QString());
+    if (!typed.lab) {
+        RefNote->setText(QString::fromStdString(typed.note));
         RefNote->show();
         return;
     }
     RefNote->hide();
-    TypedReference = lab::Lab { values[0], values[1], values[2] };
+    TypedReference = typed.lab;
     showReference();
 }
 
@@ -438,7 +476,7 @@ void TKolorymetria::ZapiszClick()
 {
     if (!ProbnikMain || Colors.empty())
         return;
-    ProbnikMain->SaveCsvAs(this, [this](std::ostream& out) {
+    saveCsvAs(this, ProbnikMain->InitialDir, [this](std::ostream& out) {
         return lab::writeCsv(
             out, Colors, *reference(), ProbnikMain->Separator.toUtf8().toStdString());
     });

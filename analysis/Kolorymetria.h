@@ -16,6 +16,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
+class QVBoxLayout;
 class LabTableModel;
 
 // The colorimetry window: the main window's samples in CIE L*a*b* and LCh with their dE00 to a
@@ -71,6 +72,9 @@ public:
 
 private:
     void buildDesign();
+    void buildTable(QVBoxLayout* layout);
+    void buildReferenceRow(QVBoxLayout* layout); // the reference's caption, edits and note
+    void buildStatisticsBlocks(QVBoxLayout* layout); // the samples' and the area's
     void showReference(); // the reference's caption and everything measured against it
     void showStatistics();
 

@@ -4,17 +4,19 @@
 // The colorimetry window following the main window's samples and the area study.
 #include "tests/MainWindowFixture.h"
 
-#include "analysis/ChannelStats.h"
-#include "analysis/Lab.h"
+#include "analysis/AreaStudy.h"
+#include "analysis/Kolorymetria.h"
 #include "analysis/Total.h"
 #include "analysis/Warn.h"
 #include "app/Surface.h"
+#include "common/NumberText.h"
 
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -33,7 +35,7 @@ QByteArray contents(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-class LabTest : public MainWindowTest {
+class KolorymetriaTest : public MainWindowTest {
 protected:
     void SetUp() override
     {
@@ -93,7 +95,7 @@ const Color Blue = rgb(0, 0, 255);
 
 } // namespace
 
-TEST_F(LabTest, TheTableFollowsSamplesTakenRemovedAndCleared)
+TEST_F(KolorymetriaTest, TheTableFollowsSamplesTakenRemovedAndCleared)
 {
     EXPECT_EQ(rows(), 0);
     EXPECT_FALSE(kolor->Zapisz->isEnabled());
@@ -134,7 +136,7 @@ TEST_F(LabTest, TheTableFollowsSamplesTakenRemovedAndCleared)
     EXPECT_FALSE(kolor->Zapisz->isEnabled());
 }
 
-TEST_F(LabTest, TheReferenceIsARowDoubleClickedOrTypedValues)
+TEST_F(KolorymetriaTest, TheReferenceIsARowDoubleClickedOrTypedValues)
 {
     sample(100, 100, Red);
     sample(120, 100, Green);
@@ -192,7 +194,7 @@ TEST_F(LabTest, TheReferenceIsARowDoubleClickedOrTypedValues)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), row(1).join(u'\t') + u'\n');
 }
 
-TEST_F(LabTest, CtrlLOnTheMainWindowOpensIt)
+TEST_F(KolorymetriaTest, CtrlLOnTheMainWindowOpensIt)
 {
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -202,7 +204,7 @@ TEST_F(LabTest, CtrlLOnTheMainWindowOpensIt)
     EXPECT_EQ(kolor->windowTitle(), QStringLiteral("Kolorymetria"));
 }
 
-TEST_F(LabTest, ZapiszWritesTheTableWholeAfterTheQuestions)
+TEST_F(KolorymetriaTest, ZapiszWritesTheTableWholeAfterTheQuestions)
 {
     sample(100, 100, Red);
     sample(120, 100, rgb(128, 128, 128));
@@ -220,8 +222,8 @@ TEST_F(LabTest, ZapiszWritesTheTableWholeAfterTheQuestions)
     EXPECT_EQ(contents(path),
         QByteArray("\xEF\xBB\xBFNr,R,G,B,L*,a*,b*,C*,h,dE00\r\n"
                    "1,255,0,0,53.2408,80.0925,67.2032,104.5518,39.9990,")
-            + QByteArray::fromStdString(lab::fourDecimals(
-                lab::deltaE00(lab::labFromColor(Red), lab::labFromRgb(128, 128, 128))))
+            + QByteArray::fromStdString(
+                fourDecimals(lab::deltaE00(lab::labFromColor(Red), lab::labFromRgb(128, 128, 128))))
             + QByteArray("\r\n2,128,128,128,53.5850,0.0000,0.0000,0.0000,0.0000,0.0000\r\n")
             + QByteArray::fromStdString(std::string(lab::ColourModel)) + "\r\n");
     EXPECT_EQ(window->InitialDir, QDir::toNativeSeparators(dir.path()));
@@ -249,7 +251,7 @@ TEST_F(LabTest, ZapiszWritesTheTableWholeAfterTheQuestions)
     EXPECT_EQ(window->InitialDir, folder);
 }
 
-TEST_F(LabTest, AnAreaStudyShowsItsMatchesInLab)
+TEST_F(KolorymetriaTest, AnAreaStudyShowsItsMatchesInLab)
 {
     sample(100, 100, Red);
     const ChannelBounds bounds { 0, 120, 0, 255, 0, 255 };
@@ -284,4 +286,28 @@ TEST_F(LabTest, AnAreaStudyShowsItsMatchesInLab)
     EXPECT_EQ(kolor->AreaCount->text(), QStringLiteral("Punktów: 0"));
     EXPECT_EQ(texts(kolor->AreaMean), (QStringList { "–", "–", "–" }));
     EXPECT_EQ(kolor->AreaDeltaE->text(), "–");
+}
+
+// At the window's least size every value still shows the widest one it can be given: blue's
+// b*, the widest mean, and the count of the whole box.
+TEST_F(KolorymetriaTest, EveryValueHoldsItsWidestTextAtTheLeastSize)
+{
+    kolor->show();
+    kolor->resize(1, 1);
+    const QString widest = QString::fromStdString(decimals(lab::labFromColor(Blue).b, 2));
+    std::vector<QLabel*> values { kolor->SampleSpread, kolor->AreaDeltaE };
+    for (int i = 0; i < 3; ++i)
+        for (QLabel* l :
+            { kolor->SampleMean[i], kolor->SampleDev[i], kolor->AreaMean[i], kolor->AreaDev[i] })
+            values.push_back(l);
+    for (QLabel* l : values)
+        l->setText(widest);
+    kolor->AreaCount->setText(QStringLiteral("Punktów: %1").arg(400 * 400));
+    values.push_back(kolor->AreaCount);
+    kolor->layout()->activate();
+    for (const QLabel* l : values) {
+        EXPECT_GE(l->width(), l->fontMetrics().horizontalAdvance(l->text()))
+            << l->text().toStdString();
+        EXPECT_TRUE(l->parentWidget()->contentsRect().contains(l->geometry()));
+    }
 }
