@@ -7,6 +7,7 @@
 #include "analysis/Stat.h"
 #include "app/Design.h"
 #include "app/Display.h"
+#include "app/Placement.h"
 #include "app/ProbnikApplication.h"
 #include "app/Settings.h"
 #include "app/SpinEdit.h"
@@ -575,9 +576,10 @@ void TProbnikMain::FormResize()
 void TProbnikMain::FormShow()
 {
     const QRect screen = this->screen()->geometry();
-    const QSize outer = frameGeometry().size();
-    move(screen.x() + (screen.width() - outer.width()) / 2,
-        screen.y() + (screen.height() - outer.height()) / 2);
+    placeByFrame(this, [screen](QSize frame) {
+        return QPoint(screen.x() + (screen.width() - frame.width()) / 2,
+            screen.y() + (screen.height() - frame.height()) / 2);
+    });
     FormResize();
 }
 
