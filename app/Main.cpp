@@ -127,11 +127,16 @@ void TProbnikMain::lockInstance()
     qint64 pid = 0;
     QString host;
     QString application;
-    if (InstanceMutex->error() == QLockFile::LockFailedError
-        && InstanceMutex->getLockInfo(&pid, &host, &application)) {
-        m_secondCopy = true;
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-        return;
+    if (InstanceMutex->error() == QLockFile::LockFailedError) {
+        if (InstanceMutex->getLockInfo(&pid, &host, &application)) {
+            m_secondCopy = true;
+            QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+            return;
+        }
+        // A lock file that names no owner (cut short by a crash, or empty) is taken over,
+        // unless a copy that is starting holds it.
+        if (InstanceMutex->removeStaleLockFile() && InstanceMutex->tryLock(0))
+            return;
     }
     InstanceMutex.reset();
     const QString message = QStringLiteral(

@@ -252,18 +252,39 @@ TEST_F(MainWindowTest, ACancelledOpenLeavesEverythingAsItWas)
 
 TEST_F(MainWindowTest, ALockThatCannotBeMadeIsReportedAndTheProgramRuns)
 {
-    // Another runtime folder, where a folder stands in the lock's place.
-    QTemporaryDir runtime;
-    ASSERT_TRUE(QDir(runtime.path()).mkdir(QStringLiteral("Probnik0_Mutex.lock")));
-    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
-    auto unguarded = std::make_unique<TProbnikMain>();
-    qputenv("XDG_RUNTIME_DIR", saved);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(unguarded->isFirstCopy());
-    ASSERT_EQ(dialogs->errors.size(), 1);
-    EXPECT_TRUE(dialogs->errors.first().contains(QDir::toNativeSeparators(runtime.path())))
-        << dialogs->errors.first().toStdString();
+    struct Case {
+        const char* what;
+        std::function<void(const QString& lock)> make;
+        bool reported;
+    };
+    const Case cases[] = {
+        { "a folder in the lock's place",
+            [](const QString& lock) { EXPECT_TRUE(QDir().mkdir(lock)); }, true },
+        { "an empty lock file left by a crash",
+            [](const QString& lock) {
+                QFile file(lock);
+                EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+            },
+            false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dialogs->errors.clear();
+        // Another runtime folder, holding what stands in the lock's place.
+        QTemporaryDir runtime;
+        c.make(runtime.filePath(QStringLiteral("Probnik0_Mutex.lock")));
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+        auto other = std::make_unique<TProbnikMain>();
+        qputenv("XDG_RUNTIME_DIR", saved);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(other->isFirstCopy());
+        ASSERT_EQ(dialogs->errors.size(), c.reported ? 1 : 0);
+        if (c.reported) {
+            EXPECT_TRUE(dialogs->errors.first().contains(QDir::toNativeSeparators(runtime.path())))
+                << dialogs->errors.first().toStdString();
+        }
+    }
     EXPECT_TRUE(window->isFirstCopy());
 }
 
