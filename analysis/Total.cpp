@@ -6,6 +6,7 @@
 #include "analysis/AreaStudy.h"
 #include "app/Design.h"
 #include "app/Main.h"
+#include "app/Placement.h"
 #include "app/ProbnikApplication.h"
 #include "app/Surface.h"
 #include "demo/Pokaz.h"
@@ -157,13 +158,14 @@ void TGlobal::FormShow()
         return;
     setWindowTitle(ProbnikMain->Selection ? QStringLiteral("Badanie zaznaczonego obszaru")
                                           : QStringLiteral("Badanie całego obszaru"));
-    // Right edges in line, 80 pixels below the main window's top. Until the dialog has been
-    // on the screen its frame is unknown; the main window's frame stands in for it.
+    // Frames' right edges in line, 80 pixels below the main window's top.
     const QRect main = ProbnikMain->frameGeometry();
-    const int outerWidth = isVisible() && frameGeometry().width() > width()
-        ? frameGeometry().width()
-        : width() + (main.width() - ProbnikMain->width());
-    move(main.x() + main.width() - outerWidth, main.y() + TopBelowMain);
+    placeByFrame(
+        this,
+        [main](QSize frame) {
+            return QPoint(main.x() + main.width() - frame.width(), main.y() + TopBelowMain);
+        },
+        ProbnikMain);
 }
 
 void TGlobal::BitBtn1Click()

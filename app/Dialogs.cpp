@@ -4,10 +4,76 @@
 #include "app/Dialogs.h"
 
 #include <QColorDialog>
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QUrl>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// The bar of a long open. Short opens never show it; a shown bar lets events through at most
+// every PaceMs, which keeps the window answering without slowing the decoding.
+class OpenProgressBar {
+public:
+    explicit OpenProgressBar(QWidget* parent)
+        : m_parent(parent)
+    {
+        m_started.start();
+    }
+    ~OpenProgressBar() { delete m_bar; }
+    OpenProgressBar(const OpenProgressBar&) = delete;
+    OpenProgressBar& operator=(const OpenProgressBar&) = delete;
+
+    bool advance(double share)
+    {
+        if (!m_shown) {
+            if (m_started.elapsed() < ShowAfterMs)
+                return true;
+            show();
+        }
+        if (!m_bar) // gone with its window
+            return false;
+        if (m_paced.isValid() && m_paced.elapsed() < PaceMs)
+            return !m_bar->wasCanceled();
+        m_bar->setValue(static_cast<int>(std::clamp(share, 0.0, 1.0) * Steps));
+        QCoreApplication::processEvents();
+        m_paced.restart();
+        return !m_bar->wasCanceled();
+    }
+
+private:
+    static constexpr int ShowAfterMs = 500;
+    static constexpr int PaceMs = 30;
+    static constexpr int Steps = 1000;
+
+    void show()
+    {
+        m_bar = new QProgressDialog(
+            QStringLiteral("Otwieranie obrazu…"), QStringLiteral("Anuluj"), 0, Steps, m_parent);
+        m_bar->setWindowTitle(QStringLiteral("Probnik"));
+        m_bar->setWindowModality(Qt::WindowModal);
+        m_bar->setAutoClose(false);
+        m_bar->setAutoReset(false);
+        m_bar->setMinimumDuration(0);
+        m_bar->show();
+        m_shown = true;
+    }
+
+    QPointer<QWidget> m_parent;
+    QPointer<QProgressDialog> m_bar;
+    QElapsedTimer m_started;
+    QElapsedTimer m_paced;
+    bool m_shown = false;
+};
+
+} // namespace
 
 QString Dialogs::openBitmap(QWidget* parent, const QString& dir)
 {
@@ -67,4 +133,10 @@ QString Dialogs::saveCsv(QWidget* parent, const QString& dir)
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
+}
+
+probnik::Progress::Handler Dialogs::openProgress(QWidget* parent)
+{
+    auto bar = std::make_shared<OpenProgressBar>(parent);
+    return [bar](double share) { return bar->advance(share); };
 }

@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "common/Progress.h"
+
 #include <QString>
 
 class QDialog;
@@ -31,4 +33,9 @@ public:
     // The Save dialog for CSV files, starting in dir; a name typed without an extension gets
     // ".csv". No overwrite question of its own. Empty text when the user cancels.
     virtual QString saveCsv(QWidget* parent, const QString& dir);
+    // How a picture being opened over parent shows its progress: once the work has lasted half
+    // a second, a bar with "Anuluj", modal to parent, that lets events through as it moves.
+    // The handler answers false once the person cancelled (the button, Esc or the close box);
+    // the bar goes with the handler.
+    virtual probnik::Progress::Handler openProgress(QWidget* parent);
 };

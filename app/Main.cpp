@@ -6,6 +6,7 @@
 #include "analysis/Stat.h"
 #include "app/Design.h"
 #include "app/Display.h"
+#include "app/Placement.h"
 #include "app/ProbnikApplication.h"
 #include "app/Settings.h"
 #include "app/SpinEdit.h"
@@ -32,12 +33,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 
@@ -95,6 +98,21 @@ TProbnikMain::TProbnikMain(QWidget* parent)
     // A bitmap dropped from a file manager opens as if chosen in the Open dialog.
     setAcceptDrops(true);
 
+    lockInstance();
+
+    Picture = Canvas();
+    ScreenCopy.reset(display::ScreenCopyWidth, display::ScreenCopyHeight, White);
+    MagnifierBitmap.reset(display::MagnifierSize, display::MagnifierSize, WindowGrey);
+    canvas().brushColor = WindowGrey;
+
+    m_settingsRead = Settings::read(settingsFile());
+    InitialDir = QString::fromStdString(m_settingsRead.InitialDir);
+    Separator = QString::fromStdString(m_settingsRead.Separator);
+    Edit1->setText(Separator);
+}
+
+void TProbnikMain::lockInstance()
+{
     // One copy of the program at a time. The lock survives a crash only until the next start
     // sees that its owner is gone.
     QString lockDir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
@@ -102,26 +120,51 @@ TProbnikMain::TProbnikMain(QWidget* parent)
         lockDir = QDir::tempPath();
     InstanceMutex = std::make_unique<QLockFile>(lockDir + QStringLiteral("/Probnik0_Mutex.lock"));
     InstanceMutex->setStaleLockTime(0);
-    if (!InstanceMutex->tryLock(0))
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-
-    Picture = Canvas();
-    ScreenCopy.reset(display::ScreenCopyWidth, display::ScreenCopyHeight, White);
-    MagnifierBitmap.reset(display::MagnifierSize, display::MagnifierSize, WindowGrey);
-    canvas().brushColor = WindowGrey;
-
-    const Settings settings = Settings::read(settingsFile());
-    InitialDir = QString::fromStdString(settings.InitialDir);
-    Separator = QString::fromStdString(settings.Separator);
-    Edit1->setText(Separator);
+    if (InstanceMutex->tryLock(0))
+        return;
+    // Only a lock whose owner still runs means another copy; a lock that cannot be made (a
+    // folder in its place, a full or read-only folder) must not keep the program from running.
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (InstanceMutex->error() == QLockFile::LockFailedError) {
+        if (InstanceMutex->getLockInfo(&pid, &host, &application)) {
+            m_secondCopy = true;
+            QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+            return;
+        }
+        // A lock file that names no owner (cut short by a crash, or empty) is taken over,
+        // unless a copy that is starting holds it.
+        if (InstanceMutex->removeStaleLockFile() && InstanceMutex->tryLock(0))
+            return;
+    }
+    InstanceMutex.reset();
+    const QString message = QStringLiteral(
+        "Nie można utworzyć blokady pojedynczej kopii programu w folderze %1. Probnik działa "
+        "bez niej: druga uruchomiona kopia nie zakończy się sama.")
+                                .arg(QDir::toNativeSeparators(lockDir));
+    QTimer::singleShot(0, this,
+        [message] { ProbnikApplication::showError(ProbnikApplication::frontWindow(), message); });
 }
+
+namespace {
+
+// What goes back into the settings file: the text as read when the window did not change it,
+// so that bytes it could not show survive.
+std::string storedText(const QString& shown, const std::string& read)
+{
+    return shown == QString::fromStdString(read) ? read : shown.toStdString();
+}
+
+} // namespace
 
 TProbnikMain::~TProbnikMain()
 {
     // A second copy changed nothing, so the file stays exactly as it read it; rewriting it
     // could undo what the running copy stores meanwhile.
-    const Settings settings { InitialDir.toStdString(), Separator.toStdString() };
-    if (const auto error = ownsInstanceLock() ? settings.write(settingsFile()) : std::nullopt) {
+    const Settings settings { storedText(InitialDir, m_settingsRead.InitialDir),
+        storedText(Separator, m_settingsRead.Separator) };
+    if (const auto error = isFirstCopy() ? settings.write(settingsFile()) : std::nullopt) {
         // At exit the box may never be seen, so the message also goes to standard error.
         std::fprintf(stderr, "Probnik: %s\n", error->message.c_str());
         ProbnikApplication::showError(nullptr, QString::fromStdString(error->message));
@@ -135,9 +178,9 @@ Canvas& TProbnikMain::canvas()
     return Client->canvas();
 }
 
-bool TProbnikMain::ownsInstanceLock() const
+bool TProbnikMain::isFirstCopy() const
 {
-    return InstanceMutex && InstanceMutex->isLocked();
+    return !m_secondCopy;
 }
 
 QSize TProbnikMain::windowSizeForOuter(int w, int h) const
@@ -390,6 +433,8 @@ void TProbnikMain::DoBitMap()
 
 void TProbnikMain::FileOpen1Execute()
 {
+    if (m_opening)
+        return;
     const QString path = ProbnikApplication::dialogs().openBitmap(this, InitialDir);
     if (!path.isEmpty())
         OpenPicture(path);
@@ -398,15 +443,34 @@ void TProbnikMain::FileOpen1Execute()
 void TProbnikMain::OpenPicture(const QString& path)
 {
     // Any letter case: a picture named PHOTO.BMP or SCAN.TIFF opens too.
-    if (!isPicturePath(path.toStdString()))
+    if (m_opening || !isPicturePath(path.toStdString()))
         return;
+    const QString previousDir = InitialDir;
     InitialDir = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
 
-    // Only what the box shows is decoded: a huge file costs no more than a small one.
-    Result<DisplayPicture> read = readPictureForDisplay(path.toStdString(), display::BoxSide);
+    // Only what the box shows is decoded: a huge file costs no more than a small one. A long
+    // read shows its bar and lets events through; the bar is gone before any message.
+    Result<DisplayPicture> read = [&] {
+        const QScopedValueRollback opening(m_opening, true);
+        Progress progress([bar = ProbnikApplication::dialogs().openProgress(this), this](
+                              double share) { return (!bar || bar(share)) && !m_closeRequested; });
+        auto result = readPictureForDisplay(path.toStdString(), display::BoxSide, progress);
+        // "Anuluj" pressed while the last rows were read counts too.
+        if (result && !progress.advance(1.0))
+            return Result<DisplayPicture>(cancelled());
+        return result;
+    }();
+    if (m_closeRequested) {
+        close();
+        return;
+    }
     if (!read) {
-        ProbnikApplication::showError(
-            ProbnikApplication::frontWindow(), QString::fromStdString(read.error().message));
+        // Cancelled, the open leaves everything as it was; failed, it has taken the folder.
+        if (read.error().cancelled)
+            InitialDir = previousDir;
+        else
+            ProbnikApplication::showError(
+                ProbnikApplication::frontWindow(), QString::fromStdString(read.error().message));
         return;
     }
     DisplayPicture& opened = read.value();
@@ -517,9 +581,10 @@ void TProbnikMain::FormResize()
 void TProbnikMain::FormShow()
 {
     const QRect screen = this->screen()->geometry();
-    const QSize outer = frameGeometry().size();
-    move(screen.x() + (screen.width() - outer.width()) / 2,
-        screen.y() + (screen.height() - outer.height()) / 2);
+    placeByFrame(this, [screen](QSize frame) {
+        return QPoint(screen.x() + (screen.width() - frame.width()) / 2,
+            screen.y() + (screen.height() - frame.height()) / 2);
+    });
     FormResize();
 }
 
@@ -533,7 +598,13 @@ void TProbnikMain::showEvent(QShowEvent* event)
 
 void TProbnikMain::closeEvent(QCloseEvent* event)
 {
-    // Closing the main window ends the program, whatever other windows are open.
+    // Closing the main window ends the program, whatever other windows are open; during a read,
+    // once the read has stopped.
+    if (m_opening) {
+        m_closeRequested = true;
+        event->ignore();
+        return;
+    }
     event->accept();
     QCoreApplication::quit();
 }

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "app/Settings.h"
 #include "common/Geometry.h"
 #include "common/Result.h"
 #include "picture/Canvas.h"
@@ -142,8 +143,9 @@ public:
 
     // The window's own repaint: the whole surface erased with the background, then FormPaint.
     void Repaint();
-    // Whether this copy of the program holds the single-instance lock.
-    bool ownsInstanceLock() const;
+    // Whether this copy runs as the program: it holds the single-instance lock, or the lock
+    // could not be made at all and it runs without one. A second copy only ends.
+    bool isFirstCopy() const;
 
     // The window size that the design's outer size w x h gives on this desktop (the design
     // counts the frame and the menu bar; the window here counts the menu bar only).
@@ -172,7 +174,18 @@ private:
     // The first local file of a drag, or empty text.
     static QString droppedFile(const QMimeData* data);
 
+    // Takes the single-instance lock, or learns that another copy holds it.
+    void lockInstance();
+
     std::unique_ptr<QLockFile> InstanceMutex;
+    bool m_secondCopy = false;
+    // The settings as read, bytes the window cannot show included: what the window did not
+    // change goes back as it came.
+    probnik::Settings m_settingsRead;
+    // A picture is being read; events go on meanwhile, so a second open waits its turn and a
+    // close comes once the read has stopped.
+    bool m_opening = false;
+    bool m_closeRequested = false;
 };
 
 extern TProbnikMain* ProbnikMain;

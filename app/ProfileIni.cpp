@@ -107,15 +107,16 @@ ProfileIni ProfileIni::load(const std::filesystem::path& file)
 
 ProfileIni ProfileIni::parse(std::string_view text)
 {
-    if (text.starts_with("\xEF\xBB\xBF"))
-        text.remove_prefix(3);
     ProfileIni ini;
+    if (text.starts_with("\xEF\xBB\xBF")) {
+        text.remove_prefix(3);
+        ini.m_byteOrderMark = true;
+    }
+    // The names and values trim a CR at the line's end like any blank.
     while (!text.empty()) {
         const auto end = text.find('\n');
-        auto line = text.substr(0, end);
-        if (line.ends_with('\r'))
-            line.remove_suffix(1);
-        ini.m_lines.emplace_back(line);
+        ini.m_lines.emplace_back(text.substr(0, end));
+        ini.m_lastLineEnded = end != std::string_view::npos;
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     }
     return ini;
@@ -148,6 +149,10 @@ void ProfileIni::setValue(std::string_view section, std::string_view key, std::s
     key = trimmed(key);
     // A line break would end the line early and turn the rest into a line of its own.
     value = value.substr(0, value.find_first_of("\r\n"));
+    // A value read unchanged is written back as it stands, bytes the program could not show and
+    // text beyond the longest value a reader gets included.
+    if (this->value(section, key) == value)
+        return;
     // Quotes keep blanks at the ends, and a value that is itself quoted, as they are when read.
     std::string stored(value);
     if (trimmed(value) != value || quotedWith(value, '"') || quotedWith(value, '\''))
@@ -163,29 +168,39 @@ void ProfileIni::setValue(std::string_view section, std::string_view key, std::s
         } else if (insertAt) {
             if (const auto k = keyLine(m_lines[i])) {
                 if (sameName(k->name, key)) {
-                    m_lines[i] = std::string(k->name) + '=' + stored;
+                    const bool crlf = m_lines[i].ends_with('\r');
+                    m_lines[i] = std::string(k->name) + '=' + stored + (crlf ? "\r" : "");
                     return;
                 }
                 insertAt = i + 1;
             }
         }
     }
-    const auto line = std::string(key) + '=' + stored;
-    if (insertAt) {
+    // New lines end as the file's first line does.
+    const std::string lineEnd = !m_lines.empty() && m_lines.front().ends_with('\r') ? "\r" : "";
+    const auto line = std::string(key) + '=' + stored + lineEnd;
+    if (insertAt && *insertAt < m_lines.size()) {
         m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(*insertAt), line);
-    } else {
-        m_lines.push_back('[' + std::string(section) + ']');
-        m_lines.push_back(line);
+        return;
     }
+    // The last line gets its line end before another follows it.
+    if (!m_lastLineEnded && !m_lines.empty() && !m_lines.back().ends_with('\r'))
+        m_lines.back() += lineEnd;
+    m_lastLineEnded = true;
+    if (!insertAt)
+        m_lines.push_back('[' + std::string(section) + ']' + lineEnd);
+    m_lines.push_back(line);
 }
 
 std::string ProfileIni::text() const
 {
-    std::string out;
+    std::string out = m_byteOrderMark ? "\xEF\xBB\xBF" : "";
     for (const auto& line : m_lines) {
         out += line;
         out += '\n';
     }
+    if (!m_lastLineEnded && !out.empty())
+        out.pop_back();
     return out;
 }
 

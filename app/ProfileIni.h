@@ -15,8 +15,8 @@ namespace probnik {
 
 // A private-profile (INI) file as the Windows profile functions see it: "[section]" lines,
 // "key=value" lines, section and key names compared without regard to letter case, blanks
-// around names and values ignored, a value in matching quotes unquoted, everything else
-// (comments, garbage) kept as it is when the file is written back.
+// around names and values ignored, a value in matching quotes unquoted. Written back, every
+// line the program did not change keeps its bytes, its line end (LF or CR LF) included.
 class ProfileIni {
 public:
     // The longest value a reader gets; longer values are cut.
@@ -30,6 +30,7 @@ public:
     // empty value gives empty text.
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
     // Replaces the key's value, or adds the key (and the section) at the end of its section.
+    // Setting the value the key already reads as leaves its line as it is.
     void setValue(std::string_view section, std::string_view key, std::string_view value);
 
     std::string text() const;
@@ -38,7 +39,10 @@ public:
     std::optional<Error> save(const std::filesystem::path& file) const;
 
 private:
+    // Each line without its LF; a CR before the LF stays part of the line.
     std::vector<std::string> m_lines;
+    bool m_byteOrderMark = false;
+    bool m_lastLineEnded = true; // whether the last line has its LF
 };
 
 } // namespace probnik

@@ -44,7 +44,7 @@ void destroyWindows()
 void openFileArgument(const QStringList& arguments)
 {
     // A second copy only ends: it opens nothing.
-    if (arguments.size() < 2 || !ProbnikMain || !ProbnikMain->ownsInstanceLock())
+    if (arguments.size() < 2 || !ProbnikMain || !ProbnikMain->isFirstCopy())
         return;
     const QString& path = arguments.at(1); // the lambda keeps its own copy
     QTimer::singleShot(0, ProbnikMain, [path] { ProbnikMain->OpenPicture(path); });

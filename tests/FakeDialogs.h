@@ -25,6 +25,10 @@ public:
     QList<QUrl> opened; // documents and links handed to the desktop
     QStringList saveAnswers; // taken one per Save dialog; none left means "cancel"
     QStringList saveDirs; // the folders the Save dialog started in
+    // What the person does while a picture opens, at each step of its progress: by default
+    // nothing; false presses "Anuluj".
+    std::function<bool()> duringOpen = [] { return true; };
+    int openProgressSteps = 0;
 
     QString openBitmap(QWidget*, const QString& dir) override
     {
@@ -47,6 +51,13 @@ public:
     {
         saveDirs << dir;
         return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+    }
+    probnik::Progress::Handler openProgress(QWidget*) override
+    {
+        return [this](double) {
+            ++openProgressSteps;
+            return duringOpen();
+        };
     }
     int runModal(QDialog* dialog) override
     {

@@ -204,6 +204,90 @@ TEST_F(MainWindowTest, AFileThatCannotBeReadChangesNothingButTheFolder)
     }
 }
 
+TEST_F(MainWindowTest, ACancelledOpenLeavesEverythingAsItWas)
+{
+    open(Good + QStringLiteral("rgb24.bmp"));
+    QTest::mouseClick(window->Client, Qt::LeftButton, {}, QPoint(300, 200));
+    QTest::mouseClick(window->Client, Qt::RightButton, {}, QPoint(100, 100));
+    ASSERT_EQ(window->Samples.SampleCount, 1);
+    const auto pixels = [](const Canvas& c) {
+        std::vector<Color> all;
+        for (int y = 0; y < c.height(); ++y)
+            all.insert(all.end(), c.row(y), c.row(y) + c.width());
+        return all;
+    };
+    const auto picture = pixels(window->Picture);
+    const auto screen = pixels(window->ScreenCopy);
+    const QString samples = window->RichEdit1->toPlainText();
+    const QString folder = window->InitialDir;
+
+    // While the bar is up the person tries to open another picture (the Open command, and as a
+    // drop does), which the read ignores, then presses "Anuluj".
+    QTemporaryDir dir;
+    const QString other = dir.filePath(QStringLiteral("other.bmp"));
+    ASSERT_TRUE(QFile::copy(Good + QStringLiteral("pal8.bmp"), other));
+    dialogs->duringOpen = [&] {
+        window->OpenPicture(other);
+        dialogs->openAnswers << other;
+        window->FileOpen1Execute();
+        return false;
+    };
+    open(other);
+    EXPECT_GT(dialogs->openProgressSteps, 0);
+    EXPECT_EQ(dialogs->openDirs.size(), 2) << "no Open dialog during the read";
+    EXPECT_TRUE(dialogs->errors.isEmpty());
+    EXPECT_EQ(window->InitialDir, folder);
+    EXPECT_EQ(window->ImageWidth, 127);
+    EXPECT_EQ(pixels(window->Picture), picture);
+    EXPECT_EQ(pixels(window->ScreenCopy), screen);
+    EXPECT_EQ(window->Samples.SampleCount, 1);
+    EXPECT_EQ(window->RichEdit1->toPlainText(), samples);
+    EXPECT_EQ(window->MagnifierCentre, (Point { 100, 100 }));
+
+    dialogs->duringOpen = [] { return true; };
+    open(other);
+    EXPECT_EQ(window->InitialDir, QDir::toNativeSeparators(dir.path()));
+    EXPECT_EQ(window->Samples.SampleCount, 0);
+}
+
+TEST_F(MainWindowTest, ALockThatCannotBeMadeIsReportedAndTheProgramRuns)
+{
+    struct Case {
+        const char* what;
+        std::function<void(const QString& lock)> make;
+        bool reported;
+    };
+    const Case cases[] = {
+        { "a folder in the lock's place",
+            [](const QString& lock) { EXPECT_TRUE(QDir().mkdir(lock)); }, true },
+        { "an empty lock file left by a crash",
+            [](const QString& lock) {
+                QFile file(lock);
+                EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+            },
+            false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dialogs->errors.clear();
+        // Another runtime folder, holding what stands in the lock's place.
+        QTemporaryDir runtime;
+        c.make(runtime.filePath(QStringLiteral("Probnik0_Mutex.lock")));
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+        auto other = std::make_unique<TProbnikMain>();
+        qputenv("XDG_RUNTIME_DIR", saved);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(other->isFirstCopy());
+        ASSERT_EQ(dialogs->errors.size(), c.reported ? 1 : 0);
+        if (c.reported) {
+            EXPECT_TRUE(dialogs->errors.first().contains(QDir::toNativeSeparators(runtime.path())))
+                << dialogs->errors.first().toStdString();
+        }
+    }
+    EXPECT_TRUE(window->isFirstCopy());
+}
+
 TEST_F(MainWindowTest, RightClickFillsTheMagnifier)
 {
     open(Good + QStringLiteral("rgb24.bmp"));
@@ -286,11 +370,19 @@ TEST_F(MainWindowTest, SettingsAreReadAtStartAndWrittenAtExit)
     EXPECT_EQ(window->Edit1->text(), QString());
     window->Edit1->setText(QStringLiteral("|"));
     window.reset();
-    const QString written = readSettingsFile();
-    EXPECT_TRUE(written.startsWith(QStringLiteral("; mine\n"))) << written.toStdString();
-    EXPECT_TRUE(written.contains(QStringLiteral("initialdir=/pictures/łąka\n")))
-        << written.toStdString();
-    EXPECT_TRUE(written.contains(QStringLiteral("Separator=|\n"))) << written.toStdString();
+    EXPECT_EQ(readSettingsFile(),
+        QStringLiteral("; mine\r\n[defaults]\r\ninitialdir = /pictures/łąka \r\nSeparator=|\r\n"));
+
+    // Bytes that are not UTF-8 (a folder named in Windows-1250) go back as they came, and so
+    // does every line the window does not own.
+    const QByteArray foreign = "[DEFAULTS]\r\nInitialDir=/obrazy/\xB3\xB9ka\r\nx=\xFF\nSeparator=,";
+    writeSettingsFile(foreign);
+    window = std::make_unique<TProbnikMain>();
+    EXPECT_TRUE(window->InitialDir.startsWith(QStringLiteral("/obrazy/")));
+    window.reset();
+    QFile written(settingsPath());
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), foreign);
     EXPECT_TRUE(dialogs->errors.isEmpty());
 }
 
@@ -359,15 +451,15 @@ TEST_F(MainWindowTest, ColourDialogOnF9)
 
 TEST_F(MainWindowTest, ASecondCopyEndsAtItsFirstEventLoopTurn)
 {
-    EXPECT_TRUE(window->ownsInstanceLock());
+    EXPECT_TRUE(window->isFirstCopy());
     auto second = std::make_unique<TProbnikMain>();
-    EXPECT_FALSE(second->ownsInstanceLock());
+    EXPECT_FALSE(second->isFirstCopy());
     // The second copy has asked its event loop to end: exec() returns at once with 0, long
     // before the safety timer would end it with 1.
     QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); });
     EXPECT_EQ(QCoreApplication::exec(), 0);
     second.reset();
-    EXPECT_TRUE(window->ownsInstanceLock());
+    EXPECT_TRUE(window->isFirstCopy());
 }
 
 TEST_F(MainWindowTest, ASecondCopyStartedWithAFileOpensNothingAndLeavesTheSettings)

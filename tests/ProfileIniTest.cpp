@@ -124,7 +124,7 @@ TEST(ProfileIni, SetValueEditsTheFileInPlace)
         std::string before;
         const char* section;
         const char* key;
-        const char* value;
+        std::string value;
         std::string after;
     };
     const Case cases[] = {
@@ -139,7 +139,20 @@ TEST(ProfileIni, SetValueEditsTheFileInPlace)
             "[S]\nk=v\n; note\n[T]\n" },
         { "new section at the end", "garbage\n[T]\nb=2", "S", "k", "v",
             "garbage\n[T]\nb=2\n[S]\nk=v\n" },
-        { "CR LF written back as LF", "[S]\r\nk=1\r\n", "S", "k", "2", "[S]\nk=2\n" },
+        { "CR LF kept, new lines too", "; c\r\n[S]\r\nk=1\n[T]\r\n", "S", "j", "2",
+            "; c\r\n[S]\r\nk=1\nj=2\r\n[T]\r\n" },
+        { "CR LF kept in a replaced line", "[S]\r\nk=1\r\n", "S", "k", "2", "[S]\r\nk=2\r\n" },
+        { "CR LF file without the last LF", "[T]\r\nb=2", "S", "k", "v",
+            "[T]\r\nb=2\r\n[S]\r\nk=v\r\n" },
+        { "no last LF, key inserted before", "[S]\nk=1\n[T]\nb", "S", "j", "2",
+            "[S]\nk=1\nj=2\n[T]\nb" },
+        { "byte order mark kept", "\xEF\xBB\xBF[S]\nk=1\n", "S", "k", "2",
+            "\xEF\xBB\xBF[S]\nk=2\n" },
+        { "the value it reads leaves the line", "[S]\n K = \"\xFF\xFE\" \r\n", "S", "k", "\xFF\xFE",
+            "[S]\n K = \"\xFF\xFE\" \r\n" },
+        { "a value cut when read stays whole", "[S]\nk=" + std::string(3000, 'x') + "\n", "S", "k",
+            std::string(ProfileIni::MaxValueLength, 'x'),
+            "[S]\nk=" + std::string(3000, 'x') + "\n" },
         { "only the first of two sections", "[S]\na=1\n[S]\nk=1\n", "S", "k", "2",
             "[S]\na=1\nk=2\n[S]\nk=1\n" },
         { "blanks at the ends quoted", "[S]\nk=1\n", "S", "k", " ", "[S]\nk=\" \"\n" },

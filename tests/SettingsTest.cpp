@@ -120,6 +120,22 @@ TEST_F(SettingsFile, WriteKeepsTheRestOfTheFile)
         contents(file), "; mine\n[OTHER]\nx=1\n[Defaults]\nseparator=;;\nInitialDir=/a\nextra\n");
 }
 
+// What is read and written back unchanged leaves the file as it was, byte for byte.
+TEST_F(SettingsFile, ReadThenWrittenLeavesTheFileAsItWas)
+{
+    const std::string files[] = {
+        "[DEFAULTS]\r\nInitialDir=/obrazy/\xB3\xB9ka\r\nSeparator=,\r\n",
+        "\xEF\xBB\xBF; mine\n[defaults]\n initialdir = \"/a b\" \r\nseparator=;\n[x]\ny=\xFF",
+        "[DEFAULTS]\nInitialDir=/" + std::string(3000, 'd') + "\nSeparator=;",
+    };
+    for (const auto& text : files) {
+        SCOPED_TRACE(text.substr(0, 60));
+        put(file, text);
+        ASSERT_EQ(Settings::read(file).write(file), std::nullopt);
+        EXPECT_EQ(contents(file), text);
+    }
+}
+
 TEST_F(SettingsFile, WrittenSettingsReadBack)
 {
     const Settings cases[] = {

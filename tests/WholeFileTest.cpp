@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -46,6 +50,44 @@ TEST(WholeFile, ReplacesInPlaceOrLeavesEverythingAsItWas)
     EXPECT_EQ(contents(file), "new\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3)
         << "no temporary left";
+    fs::remove_all(dir);
+}
+
+// A save killed midway (here by the file size limit's signal) leaves its temporary; the next
+// save to the same file removes it, and leaves the temporaries of other files alone.
+TEST(WholeFile, ASaveRemovesWhatAKilledSaveOfTheSameFileLeft)
+{
+    std::string pattern = (fs::temp_directory_path() / "probnik-whole-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const fs::path dir = pattern;
+    const auto killedSave = [](const fs::path& file) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const rlimit noCore { 0, 0 };
+            ::setrlimit(RLIMIT_CORE, &noCore);
+            const rlimit small { 16, 16 };
+            ::setrlimit(RLIMIT_FSIZE, &small);
+            std::signal(SIGXFSZ, SIG_DFL);
+            probnik::writeWholeFile(file, std::string(4096, 'x'));
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return WIFSIGNALED(status);
+    };
+    const auto entries
+        = [&dir] { return std::distance(fs::directory_iterator(dir), fs::directory_iterator()); };
+    ASSERT_TRUE(killedSave(dir / "a.csv"));
+    ASSERT_TRUE(killedSave(dir / "b.csv"));
+    ASSERT_EQ(entries(), 2) << "each killed save left its temporary";
+    ASSERT_TRUE(killedSave(dir / "b.csv"));
+    ASSERT_EQ(entries(), 2) << "the second killed save of b.csv removed the first one's";
+
+    ASSERT_TRUE(probnik::writeWholeFile(dir / "b.csv", "b"));
+    EXPECT_EQ(entries(), 2) << "b.csv and a.csv's temporary";
+    ASSERT_TRUE(probnik::writeWholeFile(dir / "a.csv", "a"));
+    EXPECT_EQ(entries(), 2) << "only a.csv and b.csv";
+    EXPECT_EQ(contents(dir / "a.csv"), "a");
     fs::remove_all(dir);
 }
 
