@@ -51,6 +51,7 @@ struct SourceManager {
     JOCTET* buffer;
     Progress* progress;
     double share; // the share of the work done, as last reported
+    std::size_t fillSize; // bytes the next fill reads: few after a seek, as it may be another
     std::uint64_t nextReport;
     // The APP segments kept: the first EXIF one, and those of an ICC profile.
     std::string exif;
@@ -81,7 +82,8 @@ boolean fillBuffer(j_decompress_ptr info)
         manager->nextReport = source.bytesRead() + ReportEvery;
         report(info, manager->share);
     }
-    std::size_t got = source.readSome(manager->buffer, BufferSize);
+    std::size_t got = source.readSome(manager->buffer, manager->fillSize);
+    manager->fillSize = std::min(2 * manager->fillSize, BufferSize);
     if (got == 0) {
         // The data ended early: an end marker lets libjpeg finish what it was doing.
         manager->source->endedEarly();
@@ -105,6 +107,7 @@ void skipInput(j_decompress_ptr info, long count)
         ByteSource& source = *manager->source;
         source.seek(source.position() + (std::uint64_t(count) - buffered));
         manager->base.bytes_in_buffer = 0;
+        manager->fillSize = 512;
         fillBuffer(info);
         return;
     }
@@ -136,8 +139,8 @@ boolean readAppSegment(j_decompress_ptr info)
         segment += char(nextByte(info));
     const bool exif = info->unread_marker == JPEG_APP0 + 1 && manager->exif.empty()
         && segment.compare(0, 6, std::string_view("Exif\0\0", 6)) == 0;
-    const bool profile = info->unread_marker == JPEG_APP0 + 2
-        && segment == std::string_view("ICC_PROFILE\0", 12);
+    const bool profile
+        = info->unread_marker == JPEG_APP0 + 2 && segment == std::string_view("ICC_PROFILE\0", 12);
     if ((!exif && !profile) || manager->kept + length > MaxKept) {
         skipInput(info, long(length - segment.size()));
         return TRUE;
@@ -300,6 +303,7 @@ Result<DisplayPicture> readJpegForDisplay(ByteSource& source, int boxSide, Progr
     manager.base.term_source = termSource;
     manager.progress = &progress;
     manager.nextReport = ReportEvery;
+    manager.fillSize = BufferSize;
     info.src = &manager.base;
     jpeg_progress_mgr watch {};
     watch.progress_monitor = onProgress;

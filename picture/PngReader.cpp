@@ -45,10 +45,10 @@ struct Reading {
 };
 
 // libpng warns of data that inflates beyond the last row only once it has inflated all of
-// it: that picture is not valid either.
+// it (a few bytes, as the rest is refused on reading): that picture is not valid either.
 void onWarning(png_structp png, png_const_charp message)
 {
-    if (std::strcmp(message, "Too much image data") == 0)
+    if (std::strstr(message, "Too much image data"))
         static_cast<Reading*>(png_get_io_ptr(png))->beyondRows = true;
 }
 
