@@ -195,6 +195,32 @@ TEST(BmpReader, ReadsOnlyTheRowsShown)
     }
 }
 
+// A stop from the progress is obeyed at once: at the next shown row, or within a megabyte of
+// run-length data, which is passed over unread from there.
+TEST(BmpReader, StopsWhenTold)
+{
+    const struct {
+        Generated file;
+        int stopAt;
+    } cases[] = {
+        { { "24 bits", 2001, 1333, 24 }, 3 },
+        { { "RLE8", 8000, 5000, 8, 1, 40, {}, 256 }, 2 },
+    };
+    std::mt19937 random(11);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.what);
+        const std::string bytes = generate(c.file, random);
+        ByteSource source(bytes);
+        int calls = 0;
+        Progress stop([&](double) { return ++calls < c.stopAt; });
+        const auto r = readBmpForDisplay(source, 400, stop);
+        ASSERT_FALSE(r);
+        EXPECT_TRUE(r.error().cancelled);
+        EXPECT_EQ(calls, c.stopAt);
+        EXPECT_LT(source.bytesRead(), bytes.size() / 2);
+    }
+}
+
 // A few bytes of run-length data may declare a picture of 2^40 pixels: the box is all that
 // is kept, and the moves that reach the shown rows cost no more than their bytes.
 TEST(BmpReader, HugeRunLengthPictureFromATinyFile)
