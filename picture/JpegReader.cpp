@@ -25,7 +25,7 @@ constexpr long MaxMemory = 200L << 20;
 constexpr std::size_t BufferSize = 64 * 1024;
 // Each scan of a progressive file passes over the whole picture: more than this many scans
 // is no picture a camera or a program writes.
-constexpr int MaxScans = 500;
+constexpr int MaxScans = 100;
 // The most bytes of APP segments kept: the first EXIF segment and the ICC profile's.
 constexpr std::size_t MaxKept = 16 << 20;
 // Reading reports progress after about this many bytes.

@@ -23,7 +23,7 @@ namespace probnik {
 // keeps the coefficients of its whole picture (two bytes a sample) until its last scan, so
 // one that would need more than 200 MiB for them is refused as not valid (about 100 million
 // samples: 10000 x 10000 grey, 8000 x 8000 colour of subsampled chroma, 5900 x 5900 colour
-// of full chroma), and so is one of more than 500 scans. Of the APP segments only the first
+// of full chroma), and so is one of more than 100 scans. Of the APP segments only the first
 // EXIF one and the ICC profile's are kept, 16 MiB at most; the others are passed over unread.
 // CMYK files are not read. A file that ends early gives "Stream read error", whatever was
 // decoded of it. Progress is reported at every shown row, and while the scans of a

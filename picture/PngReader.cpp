@@ -28,7 +28,7 @@ namespace {
 // The most memory one chunk may take (an ICC profile inflated, the largest kept), and the
 // most compressed bytes read once every row is complete: the end of the stream needs a few.
 constexpr png_alloc_size_t MaxChunkMemory = 16 << 20;
-constexpr std::uint64_t MaxTail = 64 * 1024;
+constexpr std::uint64_t MaxTail = 16 * 1024;
 // Reading long ancillary data reports progress after about this many bytes.
 constexpr std::uint64_t ReportEvery = 1 << 20;
 

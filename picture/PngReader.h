@@ -20,7 +20,7 @@ namespace probnik {
 // rows are kept. An interlaced file is read pass by pass, each pixel of a pass that the box
 // shows going straight to its place, so it needs no more memory than a plain one. Sides up to
 // libpng's limit of 1,000,000 pixels. Compressed data that goes on past the last row is not
-// valid, found once 64 KiB of it are read; nothing after the image data is read. Ancillary
+// valid, found once 16 KiB of it are read; nothing after the image data is read. Ancillary
 // chunks are passed over, except iCCP, sRGB, cHRM and gAMA, and no chunk may take more than
 // 16 MiB. Progress is reported at every row (and every megabyte of chunks passed over).
 // Failures: "Bitmap image is not valid", "Stream read error".
