@@ -13,7 +13,7 @@
 // The files are made once in $PROBNIK_BENCH_DIR (default: the temporary folder).
 #include "app/Display.h"
 #include "bench/BenchSupport.h"
-#include "picture/BmpReader.h"
+#include "picture/Picture.h"
 
 #include <QImageReader>
 #include <QString>
@@ -44,7 +44,7 @@ namespace bench = probnik::bench;
 
 // Its name to itself when it runs again in helper mode, and the reader it times.
 constexpr const char* Program = "probnik_bench";
-constexpr bench::DisplayReader Reader = probnik::readBmpForDisplay;
+constexpr bench::DisplayReader Reader = probnik::readPictureForDisplay;
 
 // One generated picture file.
 struct BenchFile {

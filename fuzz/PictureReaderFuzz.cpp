@@ -18,7 +18,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     probnik::ByteSource source(data, size);
-    const auto shown = probnik::PROBNIK_FUZZ_READER(source, 400);
+    probnik::Progress unwatched;
+    const auto shown = probnik::PROBNIK_FUZZ_READER(source, 400, unwatched);
     std::string problem = probnik::check::flaw(shown);
     if (!shown && shown.error().message != "Bitmap image is not valid"
         && shown.error().message != "Stream read error")

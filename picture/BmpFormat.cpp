@@ -3,8 +3,6 @@
 
 #include "picture/BmpFormat.h"
 
-#include <filesystem>
-
 namespace probnik::bmp {
 
 namespace {
@@ -131,18 +129,6 @@ bool holdsPixelData(const Input& in, const Layout& layout)
         ? std::uint64_t(layout.dataOffset) + 1
         : layout.dataOffset + layout.stride * std::uint64_t(layout.height - 1) + layout.rowBytes;
     return needed <= in.size();
-}
-
-std::optional<Error> openFile(const std::string& path, std::ifstream& stream)
-{
-    // The path is UTF-8 text; a directory opens as a stream on some systems but is no file.
-    const std::filesystem::path file(std::u8string(path.begin(), path.end()));
-    std::error_code error;
-    if (!std::filesystem::is_directory(file, error))
-        stream.open(file, std::ios::binary);
-    if (!stream.is_open())
-        return cannotOpen(path);
-    return std::nullopt;
 }
 
 } // namespace probnik::bmp

@@ -9,6 +9,7 @@
 
 #include "common/Color.h"
 #include "common/Result.h"
+#include "picture/ByteSource.h"
 #include "picture/DisplayPicture.h"
 #include "picture/ShownPixels.h"
 
@@ -16,11 +17,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
-#include <fstream>
-#include <istream>
 #include <limits>
-#include <optional>
-#include <string>
 
 namespace probnik::bmp {
 
@@ -35,67 +32,44 @@ enum Compression : std::uint32_t { Uncompressed = 0, Rle8 = 1, Rle4 = 2, BitFiel
 // of the file header can be reached by skipping forward.
 class Input {
 public:
-    explicit Input(std::istream& in)
-        : m_buffer(in.rdbuf())
+    explicit Input(ByteSource& source)
+        : m_source(source)
+        , m_start(source.position())
+        , m_size(source.size() - std::min(source.size(), m_start))
     {
-        const std::streampos failed(-1);
-        const auto start = m_buffer ? m_buffer->pubseekoff(0, std::ios::cur, std::ios::in) : failed;
-        if (start == failed)
-            return; // not seekable: the size stays unknown
-        const auto end = m_buffer->pubseekoff(0, std::ios::end, std::ios::in);
-        if (end != failed && end >= start)
-            m_size = std::uint64_t(end - start);
-        if (m_buffer->pubseekpos(start, std::ios::in) != start) {
-            m_buffer = nullptr; // lost the start: nothing can be read
-            m_size = 0;
-        }
     }
 
     std::uint64_t position() const { return m_position; }
-    // Bytes from the start of the picture to the end of the stream, UnknownSize if unknown.
+    // Bytes from the start of the picture to the end of the file.
     std::uint64_t size() const { return m_size; }
+    // How far through the file the reading is, 0 to 1.
+    double share() const { return m_size == 0 ? 1.0 : double(m_position) / double(m_size); }
 
     bool read(std::uint8_t* to, std::size_t count) { return readSome(to, count) == count; }
 
-    // Reads up to `count` bytes; fewer only at the end of the stream.
+    // Reads up to `count` bytes; fewer only at the end of the file.
     std::size_t readSome(std::uint8_t* to, std::size_t count)
     {
-        if (count == 0 || !m_buffer)
+        if (count == 0)
             return 0;
-        const auto got = m_buffer->sgetn(reinterpret_cast<char*>(to), std::streamsize(count));
-        const auto bytes = std::size_t(std::max<std::streamsize>(got, 0));
-        m_position += bytes;
-        return bytes;
+        const std::size_t got = m_source.readSome(to, count);
+        m_position += got;
+        return got;
     }
 
     // The next byte, or -1 at the end.
     int get()
     {
-        if (!m_buffer)
-            return -1;
-        const auto c = m_buffer->sbumpc(); // 0..255, or eof
-        if (c == std::char_traits<char>::eof())
-            return -1;
-        ++m_position;
-        return int(c);
+        std::uint8_t byte = 0;
+        return readSome(&byte, 1) == 1 ? int(byte) : -1;
     }
 
     bool skip(std::uint64_t count)
     {
         if (count == 0)
             return true;
-        if (m_size == UnknownSize) {
-            std::array<std::uint8_t, 4096> scratch;
-            for (; count > 0; count -= std::min<std::uint64_t>(count, scratch.size())) {
-                if (!read(scratch.data(), std::min<std::uint64_t>(count, scratch.size())))
-                    return false;
-            }
-            return true;
-        }
-        if (count > m_size - std::min(m_size, m_position))
-            return false;
-        if (m_buffer->pubseekoff(std::streamoff(count), std::ios::cur, std::ios::in)
-            == std::streampos(-1))
+        if (count > m_size - std::min(m_size, m_position)
+            || !m_source.seek(m_start + m_position + count))
             return false;
         m_position += count;
         return true;
@@ -108,9 +82,10 @@ public:
     }
 
 private:
-    std::streambuf* m_buffer;
+    ByteSource& m_source;
+    std::uint64_t m_start;
     std::uint64_t m_position = 0;
-    std::uint64_t m_size = UnknownSize;
+    std::uint64_t m_size;
 };
 
 // One colour channel of a direct-colour pixel, brought to 0..255. A field of up to 8 bits is
@@ -202,8 +177,5 @@ Result<Layout> readHeaders(Input& in, PixelFormat& format, std::uint64_t maxPixe
 // The file must hold the pixel data the header promises: checked before any of it is read
 // or anything is allocated for it.
 bool holdsPixelData(const Input& in, const Layout& layout);
-
-// Opens `path` for reading bytes, or says why it cannot.
-std::optional<Error> openFile(const std::string& path, std::ifstream& stream);
 
 } // namespace probnik::bmp

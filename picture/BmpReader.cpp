@@ -22,6 +22,8 @@ namespace {
 constexpr std::uint64_t MaxDisplayPixels = std::uint64_t(1) << 40;
 // The most bytes of a row read in one go; wider rows are read in several pieces.
 constexpr std::uint64_t MaxChunk = 64 * 1024;
+// Run-length data reports its progress after about this many bytes.
+constexpr std::uint64_t ReportEvery = 1 << 20;
 
 // Nearest-pixel sampling of `size` picture positions by `count` shown ones: shown position i
 // takes picture position i * size / count, as stretching does.
@@ -39,7 +41,7 @@ struct Sampling {
 // in file order, with forward seeks over the rows in between, and only its shown columns are
 // converted. A row wider than MaxChunk bytes is read in pieces around the shown columns.
 Result<Canvas> readShownRows(Input& in, const Layout& layout, const PixelFormat& format,
-    const Sampling& columns, const Sampling& rows)
+    const Sampling& columns, const Sampling& rows, Progress& progress)
 {
     const int shownWidth = int(columns.count);
     const int shownHeight = int(rows.count);
@@ -56,6 +58,8 @@ Result<Canvas> readShownRows(Input& in, const Layout& layout, const PixelFormat&
     std::uint64_t previousRow = UnknownSize;
     int previousJ = 0;
     for (int n = 0; n < shownHeight; ++n) {
+        if (!progress.advance(double(n) / shownHeight))
+            return cancelled();
         // Bottom-up files store the last picture row first.
         const int j = layout.topDown ? n : shownHeight - 1 - n;
         const std::uint64_t row = rows.source(std::uint64_t(j));
@@ -96,8 +100,9 @@ Result<Canvas> readShownRows(Input& in, const Layout& layout, const PixelFormat&
 // speed of a large run-length file: each code's place depends on the code before, so the
 // loop is short and has no branch on the kind of code, which would be mispredicted at every
 // other code. Codes near the end of the data, which may be cut short, are left to the
-// careful loop.
-void passRunsAndLiterals(ByteReader& bytes, bool nibbles, std::uint64_t width, std::uint64_t& x)
+// careful loop, and so is what comes at or after the offset `until` once it is reached.
+void passRunsAndLiterals(
+    ByteReader& bytes, bool nibbles, std::uint64_t width, std::uint64_t& x, std::uint64_t until)
 {
     constexpr std::size_t LongestCode = 2 + 256;
     const unsigned shift = nibbles ? 1 : 0;
@@ -122,7 +127,7 @@ void passRunsAndLiterals(ByteReader& bytes, bool nibbles, std::uint64_t width, s
         bytes.advance(at);
         // Runs and literals are cut at the row's end; cutting the sum cuts each.
         x += std::min(pixels, width - x);
-        if (at <= last)
+        if (at <= last || bytes.offset() >= until)
             return;
     }
 }
@@ -131,8 +136,8 @@ void passRunsAndLiterals(ByteReader& bytes, bool nibbles, std::uint64_t width, s
 // what they mean to decodeRle, and the result is what stretching its picture gives; but only
 // the shown columns of the shown rows are ever stored, so a small file that declares a huge
 // picture costs no more memory than the box, and time in proportion to the file.
-Canvas decodeShownRle(Input& in, const Layout& layout, const PixelFormat& format,
-    const Sampling& columns, const Sampling& rows)
+Result<Canvas> decodeShownRle(Input& in, const Layout& layout, const PixelFormat& format,
+    const Sampling& columns, const Sampling& rows, Progress& progress)
 {
     Canvas shown(int(columns.count), int(rows.count), Undefined);
     if (shown.isEmpty())
@@ -203,9 +208,15 @@ Canvas decodeShownRle(Input& in, const Layout& layout, const PixelFormat& format
     };
 
     enterRow(0, 0);
+    std::uint64_t nextReport = 0;
     while (y < height) {
+        if (bytes.offset() >= nextReport) {
+            if (!progress.advance(in.share()))
+                return cancelled();
+            nextReport = bytes.offset() + ReportEvery;
+        }
         if (jFrom == jTo)
-            passRunsAndLiterals(bytes, nibbles, width, x);
+            passRunsAndLiterals(bytes, nibbles, width, x, nextReport);
         if (bytes.available(2) < 2)
             break;
         const unsigned count = bytes.data()[0];
@@ -255,9 +266,9 @@ Canvas decodeShownRle(Input& in, const Layout& layout, const PixelFormat& format
 
 } // namespace
 
-Result<DisplayPicture> readBmpForDisplay(std::istream& in, int boxSide)
+Result<DisplayPicture> readBmpForDisplay(ByteSource& source, int boxSide, Progress& progress)
 {
-    Input input(in);
+    Input input(source);
     PixelFormat format;
     auto header = readHeaders(input, format, MaxDisplayPixels);
     if (!header)
@@ -275,25 +286,17 @@ Result<DisplayPicture> readBmpForDisplay(std::istream& in, int boxSide)
     if (isRle(layout)) {
         if (!input.skipTo(layout.dataOffset))
             return Error { ReadErrorMessage };
-        picture.shown = decodeShownRle(input, layout, format, columns, rows);
+        auto shown = decodeShownRle(input, layout, format, columns, rows, progress);
+        if (!shown)
+            return shown.error();
+        picture.shown = std::move(shown).value();
         return picture;
     }
-    auto shown = readShownRows(input, layout, format, columns, rows);
+    auto shown = readShownRows(input, layout, format, columns, rows, progress);
     if (!shown)
         return shown.error();
     picture.shown = std::move(shown).value();
     return picture;
-}
-
-Result<DisplayPicture> readBmpForDisplay(const std::string& path, int boxSide)
-{
-    std::ifstream stream;
-    // Unbuffered: every read goes straight to the file, so only the bytes asked for are read
-    // (a buffer would read ahead by its size at each seek to a shown row).
-    stream.rdbuf()->pubsetbuf(nullptr, 0);
-    if (auto error = openFile(path, stream))
-        return *error;
-    return readBmpForDisplay(stream, boxSide);
 }
 
 } // namespace probnik

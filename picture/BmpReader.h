@@ -3,11 +3,10 @@
 
 #pragma once
 
+#include "common/Progress.h"
 #include "common/Result.h"
+#include "picture/ByteSource.h"
 #include "picture/DisplayPicture.h"
-
-#include <istream>
-#include <string>
 
 namespace probnik {
 
@@ -17,9 +16,9 @@ namespace probnik {
 // Uncompressed and bit-field files are read row by row at the rows shown, converting only the
 // columns shown; run-length files are read once from start to end, keeping only the rows
 // shown. Every header field is checked before anything is allocated; pictures of up to 2^40
-// pixels are accepted. Failures carry the messages the user sees: "Cannot open file <path>",
-// "Bitmap image is not valid", "Stream read error".
-Result<DisplayPicture> readBmpForDisplay(const std::string& path, int boxSide);
-Result<DisplayPicture> readBmpForDisplay(std::istream& in, int boxSide);
+// pixels are accepted. The picture starts where `source` stands. Progress is reported at each
+// shown row, or after each megabyte of run-length data. Failures carry the messages the user
+// sees: "Bitmap image is not valid", "Stream read error".
+Result<DisplayPicture> readBmpForDisplay(ByteSource& source, int boxSide, Progress& progress);
 
 } // namespace probnik

@@ -5,31 +5,38 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace probnik {
 
 Result<std::unique_ptr<ByteSource>> ByteSource::open(const std::string& path)
 {
     const Error cannot = cannotOpen(path);
-    std::error_code error;
-    if (std::filesystem::is_directory(std::filesystem::path(path), error))
+    // Not blocking: opening a named pipe would wait for a writer, and a device may wait too.
+    // Only once the file is known to be a regular one does reading block again.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return cannot;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
+    struct stat status { };
+    const int flags
+        = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) ? ::fcntl(fd, F_GETFL) : -1;
+    std::FILE* file = flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0
+        ? nullptr
+        : ::fdopen(fd, "rb");
+    if (!file) {
+        ::close(fd);
         return cannot;
+    }
     std::unique_ptr<ByteSource> source(new ByteSource);
     source->m_file.reset(file);
     // Unbuffered: every read goes straight to the file, so only the bytes asked for are read
     // (a buffer would read ahead at each seek to a shown row). The libraries read in pieces
     // of kilobytes, except for headers.
     std::setvbuf(file, nullptr, _IONBF, 0);
-    if (std::fseek(file, 0, SEEK_END) != 0)
-        return cannot;
-    const long end = std::ftell(file);
-    if (end < 0 || std::fseek(file, 0, SEEK_SET) != 0)
-        return cannot;
-    source->m_size = std::uint64_t(end);
+    source->m_size = std::uint64_t(status.st_size);
     return source;
 }
 
@@ -58,13 +65,14 @@ std::size_t ByteSource::readSome(void* to, std::size_t count)
             std::memcpy(to, m_data + m_position, got);
     }
     m_position += got;
+    m_bytesRead += got;
     return got;
 }
 
 bool ByteSource::seek(std::uint64_t position)
 {
     // Seeking past the end is allowed, as for files; the next read then comes up short.
-    if (m_file && std::fseek(m_file.get(), long(position), SEEK_SET) != 0)
+    if (m_file && ::fseeko(m_file.get(), off_t(position), SEEK_SET) != 0)
         return false;
     m_position = position;
     return true;

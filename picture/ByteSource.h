@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace probnik {
 
@@ -18,9 +19,14 @@ namespace probnik {
 // can be told as a short file ("Stream read error") or as bad content.
 class ByteSource {
 public:
-    // "Cannot open file <path>" when the file cannot be opened (a folder cannot).
+    // Only a regular file is read: anything else (a folder, a named pipe, a device) gives
+    // "Cannot open file <path>" at once, without waiting for a writer or a device.
     static Result<std::unique_ptr<ByteSource>> open(const std::string& path);
     ByteSource(const std::uint8_t* data, std::size_t size);
+    explicit ByteSource(std::string_view bytes)
+        : ByteSource(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size())
+    {
+    }
 
     // Reads `count` bytes; fewer at the end of the data, which counts as a short read.
     std::size_t read(void* to, std::size_t count);
@@ -32,6 +38,8 @@ public:
     std::uint64_t position() const { return m_position; }
     std::uint64_t size() const { return m_size; }
     bool shortRead() const { return m_short; }
+    // All the bytes read so far, wherever they lay: what a reader cost in reading.
+    std::uint64_t bytesRead() const { return m_bytesRead; }
 
 private:
     ByteSource() = default;
@@ -43,6 +51,7 @@ private:
     const std::uint8_t* m_data = nullptr;
     std::uint64_t m_size = 0;
     std::uint64_t m_position = 0;
+    std::uint64_t m_bytesRead = 0;
     bool m_short = false;
 };
 

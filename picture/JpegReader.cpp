@@ -10,16 +10,26 @@
 #include <cstdio>
 #include <jpeglib.h>
 
+#include <algorithm>
 #include <csetjmp>
+#include <string>
 #include <vector>
 
 namespace probnik {
 
 namespace {
 
-// The most memory libjpeg may take; a progressive picture's coefficients count in it.
-constexpr long MaxMemory = 1L << 30;
+// The most memory libjpeg may take; a progressive picture's coefficients (two bytes a
+// sample) count in it, so at most about 100 million samples of them fit.
+constexpr long MaxMemory = 200L << 20;
 constexpr std::size_t BufferSize = 64 * 1024;
+// Each scan of a progressive file passes over the whole picture: more than this many scans
+// is no picture a camera or a program writes.
+constexpr int MaxScans = 100;
+// The most bytes of APP segments kept: the first EXIF segment and the ICC profile's.
+constexpr std::size_t MaxKept = 16 << 20;
+// Reading reports progress after about this many bytes.
+constexpr std::size_t ReportEvery = 1 << 20;
 
 struct ErrorManager {
     jpeg_error_mgr base;
@@ -39,15 +49,41 @@ struct SourceManager {
     jpeg_source_mgr base;
     ByteSource* source;
     JOCTET* buffer;
+    Progress* progress;
+    double share; // the share of the work done, as last reported
+    std::size_t fillSize; // bytes the next fill reads: few after a seek, as it may be another
+    std::uint64_t nextReport;
+    // The APP segments kept: the first EXIF one, and those of an ICC profile.
+    std::string exif;
+    std::vector<std::string> profile;
+    std::size_t kept;
+    std::string segment; // the one being read
+    bool takingScansIn; // jpeg_start_decompress is taking a file of several scans in
 };
 
 void initSource(j_decompress_ptr) { }
 void termSource(j_decompress_ptr) { }
 
+// Tells the progress how far the work has come; when it says stop, libjpeg's work ends as an
+// error does, and the caller tells the two apart by the progress.
+void report(j_decompress_ptr info, double share)
+{
+    auto* manager = reinterpret_cast<SourceManager*>(info->src);
+    manager->share = share;
+    if (!manager->progress->advance(share))
+        info->err->error_exit(reinterpret_cast<j_common_ptr>(info));
+}
+
 boolean fillBuffer(j_decompress_ptr info)
 {
     auto* manager = reinterpret_cast<SourceManager*>(info->src);
-    std::size_t got = manager->source->readSome(manager->buffer, BufferSize);
+    ByteSource& source = *manager->source;
+    if (source.bytesRead() >= manager->nextReport) {
+        manager->nextReport = source.bytesRead() + ReportEvery;
+        report(info, manager->share);
+    }
+    std::size_t got = source.readSome(manager->buffer, manager->fillSize);
+    manager->fillSize = std::min(2 * manager->fillSize, BufferSize);
     if (got == 0) {
         // The data ended early: an end marker lets libjpeg finish what it was doing.
         manager->source->endedEarly();
@@ -60,15 +96,85 @@ boolean fillBuffer(j_decompress_ptr info)
     return TRUE;
 }
 
+// Bytes beyond the buffer are passed over by seeking, not read.
 void skipInput(j_decompress_ptr info, long count)
 {
+    if (count <= 0)
+        return;
     auto* manager = reinterpret_cast<SourceManager*>(info->src);
-    while (count > long(manager->base.bytes_in_buffer)) {
-        count -= long(manager->base.bytes_in_buffer);
+    const auto buffered = std::size_t(manager->base.bytes_in_buffer);
+    if (std::size_t(count) > buffered) {
+        ByteSource& source = *manager->source;
+        source.seek(source.position() + (std::uint64_t(count) - buffered));
+        manager->base.bytes_in_buffer = 0;
+        manager->fillSize = 512;
         fillBuffer(info);
+        return;
     }
     manager->base.next_input_byte += count;
     manager->base.bytes_in_buffer -= std::size_t(count);
+}
+
+JOCTET nextByte(j_decompress_ptr info)
+{
+    if (info->src->bytes_in_buffer == 0)
+        fillBuffer(info);
+    --info->src->bytes_in_buffer;
+    return *info->src->next_input_byte++;
+}
+
+// Reads an APP1 or APP2 segment: the first EXIF one and those of an ICC profile are kept, as
+// long as they fit in MaxKept together; any other is passed over unread. (What it reads into
+// lives outside its frame, which an error or a stop jumps over.)
+boolean readAppSegment(j_decompress_ptr info)
+{
+    auto* manager = reinterpret_cast<SourceManager*>(info->src);
+    const unsigned high = nextByte(info);
+    std::size_t length = (high << 8 | nextByte(info));
+    length = length < 2 ? 0 : length - 2;
+    // Enough for "Exif\0\0" or "ICC_PROFILE\0".
+    std::string& segment = manager->segment;
+    segment.clear();
+    while (segment.size() < std::min<std::size_t>(length, 12))
+        segment += char(nextByte(info));
+    const bool exif = info->unread_marker == JPEG_APP0 + 1 && manager->exif.empty()
+        && segment.compare(0, 6, std::string_view("Exif\0\0", 6)) == 0;
+    const bool profile
+        = info->unread_marker == JPEG_APP0 + 2 && segment == std::string_view("ICC_PROFILE\0", 12);
+    if ((!exif && !profile) || manager->kept + length > MaxKept) {
+        skipInput(info, long(length - segment.size()));
+        return TRUE;
+    }
+    manager->kept += length;
+    while (segment.size() < length) {
+        if (info->src->bytes_in_buffer == 0)
+            fillBuffer(info);
+        const std::size_t take
+            = std::min(length - segment.size(), std::size_t(info->src->bytes_in_buffer));
+        segment.append(reinterpret_cast<const char*>(info->src->next_input_byte), take);
+        info->src->next_input_byte += take;
+        info->src->bytes_in_buffer -= take;
+    }
+    if (exif)
+        manager->exif.swap(segment);
+    else
+        manager->profile.push_back(segment);
+    return TRUE;
+}
+
+// Called by libjpeg as it goes: while a file of several scans is taken in, stops one with too
+// many scans, and lets the progress stop the work.
+void onProgress(j_common_ptr common)
+{
+    auto* info = reinterpret_cast<j_decompress_ptr>(common);
+    if (info->input_scan_number > MaxScans)
+        info->err->error_exit(common);
+    auto* manager = reinterpret_cast<SourceManager*>(info->src);
+    if (manager->takingScansIn) {
+        // Taking in the scans, before any row: half the work, by the place in the file.
+        const double size = double(std::max<std::uint64_t>(manager->source->size(), 1));
+        report(info, 0.5 * double(manager->source->position()) / size);
+    }
 }
 
 struct Header {
@@ -83,7 +189,8 @@ bool readHeader(jpeg_decompress_struct& info, ErrorManager& errors, Header& head
 {
     if (setjmp(errors.jump))
         return false;
-    jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_set_marker_processor(&info, JPEG_APP0 + 1, readAppSegment);
+    jpeg_set_marker_processor(&info, JPEG_APP0 + 2, readAppSegment);
     jpeg_read_header(&info, TRUE);
     if (info.num_components == 1)
         info.out_color_space = JCS_GRAYSCALE;
@@ -91,11 +198,10 @@ bool readHeader(jpeg_decompress_struct& info, ErrorManager& errors, Header& head
         info.out_color_space = JCS_RGB;
     else
         return false; // CMYK and YCCK
-    for (jpeg_saved_marker_ptr m = info.marker_list; m; m = m->next)
-        if (m->marker == JPEG_APP0 + 1 && header.orientation == 1)
-            header.orientation = exifOrientation(std::string_view(
-                reinterpret_cast<const char*>(m->data), std::size_t(m->data_length)));
+    header.orientation = exifOrientation(reinterpret_cast<SourceManager*>(info.src)->exif);
+    reinterpret_cast<SourceManager*>(info.src)->takingScansIn = true;
     jpeg_start_decompress(&info);
+    reinterpret_cast<SourceManager*>(info.src)->takingScansIn = false;
     header.width = int(info.output_width);
     header.height = int(info.output_height);
     return info.output_components == 1 || info.output_components == 3;
@@ -104,12 +210,15 @@ bool readHeader(jpeg_decompress_struct& info, ErrorManager& errors, Header& head
 bool readRows(jpeg_decompress_struct& info, ErrorManager& errors, const ShownPixels& shown,
     JSAMPLE* row, Canvas& samples)
 {
+    // Rows are the second half of the work for a file of several scans, all of it otherwise.
+    const double start = jpeg_has_multiple_scans(&info) ? 0.5 : 0;
     if (setjmp(errors.jump))
         return false;
     const std::vector<int>& rows = shown.rows();
     const std::vector<int>& columns = shown.columns();
     const bool grey = info.output_components == 1;
     for (std::size_t r = 0; r < rows.size(); ++r) {
+        report(&info, start + (1 - start) * double(r) / double(rows.size()));
         const auto y = JDIMENSION(rows[r]);
         // Skipped rows cost the entropy decoding only.
         while (info.output_scanline < y)
@@ -166,7 +275,7 @@ int exifOrientation(std::string_view segment)
     return 1;
 }
 
-Result<DisplayPicture> readJpegForDisplay(ByteSource& source, int boxSide, Progress& /*progress*/)
+Result<DisplayPicture> readJpegForDisplay(ByteSource& source, int boxSide, Progress& progress)
 {
     jpeg_decompress_struct info {};
     ErrorManager errors {};
@@ -192,18 +301,24 @@ Result<DisplayPicture> readJpegForDisplay(ByteSource& source, int boxSide, Progr
     manager.base.skip_input_data = skipInput;
     manager.base.resync_to_restart = jpeg_resync_to_restart;
     manager.base.term_source = termSource;
+    manager.progress = &progress;
+    manager.nextReport = ReportEvery;
+    manager.fillSize = BufferSize;
     info.src = &manager.base;
+    jpeg_progress_mgr watch {};
+    watch.progress_monitor = onProgress;
+    info.progress = &watch;
 
     Header header;
     if (!readHeader(info, errors, header))
-        return failure(source);
+        return progress.stopped() ? cancelled() : failure(source);
     const ShownPixels shown(header.width, header.height, header.orientation, boxSide);
     Canvas samples = shown.samples();
     if (shown.empty())
         return shown.place(samples);
     std::vector<JSAMPLE> row(std::size_t(header.width) * std::size_t(info.output_components));
     if (!readRows(info, errors, shown, row.data(), samples) || source.shortRead())
-        return failure(source);
+        return progress.stopped() ? cancelled() : failure(source);
     return shown.place(samples);
 }
 

@@ -21,9 +21,13 @@ namespace probnik {
 // then the turned picture's. Rows not shown are skipped (jpeg_skip_scanlines), which spares
 // them the inverse transform, the upsampling and the colour conversion. A progressive file
 // keeps the coefficients of its whole picture (two bytes a sample) until its last scan, so
-// one that would need more than 1 GiB for them is refused as not valid. CMYK files are not
-// read. A file that ends early gives "Stream read error", whatever was decoded of it.
-// Failures: "Bitmap image is not valid", "Stream read error".
+// one that would need more than 200 MiB for them is refused as not valid (about 100 million
+// samples: 10000 x 10000 grey, 8000 x 8000 colour of subsampled chroma, 5900 x 5900 colour
+// of full chroma), and so is one of more than 100 scans. Of the APP segments only the first
+// EXIF one and the ICC profile's are kept, 16 MiB at most; the others are passed over unread.
+// CMYK files are not read. A file that ends early gives "Stream read error", whatever was
+// decoded of it. Progress is reported at every shown row, and while the scans of a
+// progressive file are taken in. Failures: "Bitmap image is not valid", "Stream read error".
 Result<DisplayPicture> readJpegForDisplay(ByteSource& source, int boxSide, Progress& progress);
 
 // The orientation (1 to 8) an APP1 segment's EXIF data gives in its first directory, 1 when it

@@ -47,8 +47,7 @@ Result<DisplayPicture> readPictureForDisplay(const std::string& path, int boxSid
 Result<DisplayPicture> readPictureForDisplay(
     const std::string& path, int boxSide, Progress& progress)
 {
-    // Opened once: the format is told from the first bytes, and the library readers go on
-    // from there. The BMP reader reads through a stream of its own.
+    // Opened once: the format is told from the first bytes, and its reader goes on from there.
     auto opened = ByteSource::open(path);
     if (!opened)
         return opened.error();
@@ -63,7 +62,7 @@ Result<DisplayPicture> readPictureForDisplay(
     case Format::Bmp:
         break;
     }
-    return readBmpForDisplay(path, boxSide);
+    return readBmpForDisplay(source, boxSide, progress);
 }
 
 bool isPicturePath(const std::string& path)

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstring>
 #include <vector>
 
 namespace probnik {
@@ -24,13 +25,59 @@ namespace {
     png_longjmp(png, 1);
 }
 
-void onWarning(png_structp, png_const_charp) { }
+// The most memory one chunk may take (an ICC profile inflated, the largest kept), and the
+// most compressed bytes read once every row is complete: the end of the stream needs a few.
+constexpr png_alloc_size_t MaxChunkMemory = 16 << 20;
+constexpr std::uint64_t MaxTail = 16 * 1024;
+// Reading long ancillary data reports progress after about this many bytes.
+constexpr std::uint64_t ReportEvery = 1 << 20;
+
+// What libpng's callbacks share with the reader.
+struct Reading {
+    ByteSource& source;
+    Progress& progress;
+    double share = 0; // of the rows decoded
+    std::uint64_t nextReport = ReportEvery;
+    png_uint_32 rowsLeft = 0; // of every pass
+    bool rowsComplete = false;
+    std::uint64_t tailStart = 0; // bytes read when they were
+    bool beyondRows = false; // the compressed data goes on after the last row
+};
+
+// libpng warns of data that inflates beyond the last row only once it has inflated all of
+// it (a few bytes, as the rest is refused on reading): that picture is not valid either.
+void onWarning(png_structp png, png_const_charp message)
+{
+    if (std::strstr(message, "Too much image data"))
+        static_cast<Reading*>(png_get_io_ptr(png))->beyondRows = true;
+}
 
 void readBytes(png_structp png, png_bytep to, png_size_t count)
 {
-    auto* source = static_cast<ByteSource*>(png_get_io_ptr(png));
-    if (source->read(to, count) != count)
+    auto& reading = *static_cast<Reading*>(png_get_io_ptr(png));
+    ByteSource& source = reading.source;
+    if (reading.rowsComplete && source.bytesRead() - reading.tailStart > MaxTail) {
+        reading.beyondRows = true;
+        png_error(png, "beyond");
+    }
+    if (source.bytesRead() >= reading.nextReport) {
+        reading.nextReport = source.bytesRead() + ReportEvery;
+        if (!reading.progress.advance(reading.share))
+            png_error(png, "stopped");
+    }
+    if (source.read(to, count) != count)
         png_error(png, "short");
+}
+
+// Called for every row once its bytes are inflated and unfiltered, before libpng goes on to
+// the end of the stream: from the last one on, little more may be read.
+void onRow(png_structp png, png_row_infop, png_bytep)
+{
+    auto& reading = *static_cast<Reading*>(png_get_io_ptr(png));
+    if (reading.rowsLeft > 0 && --reading.rowsLeft == 0) {
+        reading.rowsComplete = true;
+        reading.tailStart = reading.source.bytesRead();
+    }
 }
 
 // What the header says.
@@ -73,21 +120,27 @@ struct Pass {
     png_uint_32 rows = 0;
 };
 
+// Every row is read, so that data going on past the last one is found; the rows after the
+// last one shown are few, at most those between two shown ones.
 bool readRows(png_structp png, const Pass* passes, int passCount, const ShownPixels& shown,
-    const StoredSamples& format, std::uint8_t* row, Canvas& samples)
+    const StoredSamples& format, std::uint8_t* row, Canvas& samples, Reading& reading)
 {
     if (setjmp(png_jmpbuf(png)))
         return false;
     const std::vector<int>& rows = shown.rows();
     const std::vector<int>& columns = shown.columns();
-    const int lastRow = rows.back();
+    double total = 0;
+    for (int p = 0; p < passCount; ++p)
+        total += passes[p].rows;
+    double done = 0;
     for (int p = 0; p < passCount; ++p) {
         const Pass& pass = passes[p];
         std::size_t next = 0; // the first shown row not yet passed
-        for (png_uint_32 r = 0; r < pass.rows; ++r) {
+        for (png_uint_32 r = 0; r < pass.rows; ++r, ++done) {
+            reading.share = done / total;
+            if (!reading.progress.advance(reading.share))
+                return false;
             const int y = pass.startRow + int(r << pass.rowShift);
-            if (passCount == 1 && y > lastRow)
-                return true; // nothing more is shown
             while (next < rows.size() && rows[next] < y)
                 ++next;
             if (next == rows.size() || rows[next] != y) {
@@ -109,7 +162,7 @@ bool readRows(png_structp png, const Pass* passes, int passCount, const ShownPix
 
 } // namespace
 
-Result<DisplayPicture> readPngForDisplay(ByteSource& source, int boxSide, Progress& /*progress*/)
+Result<DisplayPicture> readPngForDisplay(ByteSource& source, int boxSide, Progress& progress)
 {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
     if (!png)
@@ -122,12 +175,21 @@ Result<DisplayPicture> readPngForDisplay(ByteSource& source, int boxSide, Progre
     } destroy { png, info };
     if (!info)
         return Error { NotValidMessage };
-    png_set_read_fn(png, &source, readBytes);
+    Reading reading { source, progress };
+    png_set_read_fn(png, &reading, readBytes);
+    png_set_user_limits(png, 1000000, 1000000);
+    png_set_chunk_malloc_max(png, MaxChunkMemory);
+    png_set_chunk_cache_max(png, 128);
+    // Ancillary chunks are passed over unread, except those that say how to take the colours.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    static const png_byte colourChunks[] = "iCCP\0sRGB\0cHRM\0gAMA";
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_AS_DEFAULT, colourChunks, 4);
+    png_set_read_user_transform_fn(png, onRow);
 
     Header header;
     StoredSamples format;
     if (!readHeader(png, info, header, format))
-        return failure(source);
+        return progress.stopped() ? cancelled() : failure(source);
     const bool interlaced = header.interlace == PNG_INTERLACE_ADAM7;
     format.bits = header.bitDepth;
     format.bigEndian = true;
@@ -178,7 +240,14 @@ Result<DisplayPicture> readPngForDisplay(ByteSource& source, int boxSide, Progre
     } else {
         passes[0].rows = header.height;
     }
-    if (!readRows(png, passes, passCount, shown, format, row.data(), samples))
+    for (int p = 0; p < passCount; ++p)
+        reading.rowsLeft += passes[p].rows;
+    const bool read = readRows(png, passes, passCount, shown, format, row.data(), samples, reading);
+    if (progress.stopped())
+        return cancelled();
+    if (reading.beyondRows)
+        return Error { NotValidMessage };
+    if (!read)
         return failure(source);
     return shown.place(samples);
 }

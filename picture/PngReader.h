@@ -17,9 +17,12 @@ namespace probnik {
 // (grey 1 to 16 bits, palette, RGB, with or without alpha, which is ignored), interlaced or
 // not. The stored values are kept without gamma or colour management; 16-bit samples become
 // 8 bits by eightBits. Rows are inflated one at a time and only the shown columns of the shown
-// rows are kept, and reading stops after the last row shown. An interlaced file is read pass
-// by pass, each pixel of a pass that the box shows going straight to its place, so it needs
-// no more memory than a plain one. Sides up to libpng's limit of 1,000,000 pixels.
+// rows are kept. An interlaced file is read pass by pass, each pixel of a pass that the box
+// shows going straight to its place, so it needs no more memory than a plain one. Sides up to
+// libpng's limit of 1,000,000 pixels. Compressed data that goes on past the last row is not
+// valid, found once 16 KiB of it are read; nothing after the image data is read. Ancillary
+// chunks are passed over, except iCCP, sRGB, cHRM and gAMA, and no chunk may take more than
+// 16 MiB. Progress is reported at every row (and every megabyte of chunks passed over).
 // Failures: "Bitmap image is not valid", "Stream read error".
 Result<DisplayPicture> readPngForDisplay(ByteSource& source, int boxSide, Progress& progress);
 

@@ -13,7 +13,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 
 namespace probnik::check {
@@ -100,10 +99,7 @@ inline std::string disagreement(
 // Reads `bytes` both ways from memory and compares.
 inline std::string disagreement(const std::string& bytes)
 {
-    std::istringstream whole(bytes);
-    std::istringstream reduced(bytes);
-    const Result<Canvas> full = readBmp(whole);
-    return disagreement(bytes, full, readBmpForDisplay(reduced, 400));
+    return disagreement(bytes, readBmpBytes(bytes), readBmpBytesForDisplay(bytes, 400));
 }
 
 } // namespace probnik::check

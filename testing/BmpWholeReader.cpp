@@ -4,8 +4,10 @@
 #include "testing/BmpWholeReader.h"
 
 #include "picture/BmpFormat.h"
+#include "picture/BmpReader.h"
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 namespace probnik {
@@ -98,7 +100,7 @@ void decodeRle(Input& in, const Layout& layout, const PixelFormat& format, RowSi
 
 } // namespace
 
-Result<Canvas> readBmp(std::istream& in)
+Result<Canvas> readBmp(ByteSource& in)
 {
     Input input(in);
     PixelFormat format;
@@ -122,10 +124,36 @@ Result<Canvas> readBmp(std::istream& in)
 
 Result<Canvas> readBmpFile(const std::string& path)
 {
-    std::ifstream stream;
-    if (auto error = openFile(path, stream))
-        return *error;
-    return readBmp(stream);
+    auto opened = ByteSource::open(path);
+    if (!opened)
+        return opened.error();
+    // Read whole into memory first: this reader takes its run-length codes byte by byte.
+    ByteSource& file = *opened.value();
+    std::string bytes(std::size_t(file.size()), '\0');
+    bytes.resize(file.readSome(bytes.data(), bytes.size()));
+    return readBmpBytes(bytes);
+}
+
+Result<Canvas> readBmpBytes(std::string_view bytes)
+{
+    ByteSource memory(bytes);
+    return readBmp(memory);
+}
+
+Result<DisplayPicture> readBmpFileForDisplay(const std::string& path, int boxSide)
+{
+    auto opened = ByteSource::open(path);
+    if (!opened)
+        return opened.error();
+    Progress unwatched;
+    return readBmpForDisplay(*opened.value(), boxSide, unwatched);
+}
+
+Result<DisplayPicture> readBmpBytesForDisplay(std::string_view bytes, int boxSide)
+{
+    ByteSource memory(bytes);
+    Progress unwatched;
+    return readBmpForDisplay(memory, boxSide, unwatched);
 }
 
 } // namespace probnik

@@ -16,7 +16,6 @@
 #include <functional>
 #include <iterator>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,14 +38,12 @@ std::string fileBytes(const std::string& path)
 
 Result<Canvas> decode(const std::string& bytes)
 {
-    std::istringstream in(bytes);
-    return readBmp(in);
+    return readBmpBytes(bytes);
 }
 
 Result<DisplayPicture> decodeForDisplay(const std::string& bytes)
 {
-    std::istringstream in(bytes);
-    return readBmpForDisplay(in, 400);
+    return readBmpBytesForDisplay(bytes, 400);
 }
 
 std::string outcome(const Result<Canvas>& r)
@@ -211,7 +208,8 @@ TEST(BmpFormat, BadFilesAreRefusedOrDecodedSanely)
               { "rletopdown", picture }, { "shortfile", ReadError } };
     for (const auto& [name, expected] : cases) {
         EXPECT_EQ(outcome(readBmpFile(Suite + "b/" + name + ".bmp")), expected) << name;
-        EXPECT_EQ(outcome(readBmpForDisplay(Suite + "b/" + name + ".bmp", 400)), expected) << name;
+        EXPECT_EQ(outcome(readBmpFileForDisplay(Suite + "b/" + name + ".bmp", 400)), expected)
+            << name;
     }
 }
 
@@ -219,7 +217,7 @@ TEST(BmpFormat, FilesThatCannotBeOpened)
 {
     for (const std::string& path : { Suite + "g/missing.bmp", Suite + "g", std::string() }) {
         EXPECT_EQ(outcome(readBmpFile(path)), "Cannot open file " + path);
-        EXPECT_EQ(outcome(readBmpForDisplay(path, 400)), "Cannot open file " + path);
+        EXPECT_EQ(outcome(readBmpFileForDisplay(path, 400)), "Cannot open file " + path);
     }
 }
 

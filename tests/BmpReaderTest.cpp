@@ -17,8 +17,6 @@
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <sstream>
-#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -53,34 +51,6 @@ private:
     std::string m_path;
 };
 
-// Bytes that can only be read forward, as from a pipe: no seeking, no size.
-class ForwardOnly : public std::streambuf {
-public:
-    explicit ForwardOnly(std::string bytes)
-        : m_bytes(std::move(bytes))
-    {
-        setg(m_bytes.data(), m_bytes.data(), m_bytes.data() + m_bytes.size());
-    }
-
-private:
-    std::string m_bytes;
-};
-
-// Counts the bytes handed out by block reads, the only reads display-sized decoding makes.
-class CountingBuffer : public std::stringbuf {
-public:
-    using std::stringbuf::stringbuf;
-    std::uint64_t bytesRead = 0;
-
-protected:
-    std::streamsize xsgetn(char* to, std::streamsize count) override
-    {
-        const std::streamsize got = std::stringbuf::xsgetn(to, count);
-        bytesRead += std::uint64_t(got);
-        return got;
-    }
-};
-
 // The main window's screen after stretching `picture` into `box`.
 Canvas screen(Rect box, const Canvas& picture)
 {
@@ -101,7 +71,7 @@ TEST(BmpReader, SuiteFilesShowWhatTheWholePictureShows)
     for (const char* name : names) {
         const std::string path = Suite + name + ".bmp";
         const auto whole = readBmpFile(path);
-        const auto reduced = readBmpForDisplay(path, 400);
+        const auto reduced = readBmpFileForDisplay(path, 400);
         ASSERT_TRUE(whole && reduced) << name;
         const Rect box = display::displayBox(whole.value().width(), whole.value().height());
         const Canvas expected = screen(box, whole.value());
@@ -182,15 +152,12 @@ TEST(BmpReader, GeneratedPicturesShowWhatTheWholePictureShows)
     for (const Generated& g : cases) {
         SCOPED_TRACE(g.what);
         const std::string bytes = generate(g, random);
-        std::istringstream in(bytes);
-        const auto whole = readBmp(in);
+        const auto whole = readBmpBytes(bytes);
         ASSERT_TRUE(whole) << whole.error().message;
 
         const TempFile file(bytes);
-        EXPECT_EQ(check::disagreement(bytes, whole, readBmpForDisplay(file.path(), 400)), "");
-        ForwardOnly forwardOnly(bytes);
-        std::istream pipe(&forwardOnly);
-        EXPECT_EQ(check::disagreement(bytes, whole, readBmpForDisplay(pipe, 400)), "");
+        EXPECT_EQ(check::disagreement(bytes, whole, readBmpFileForDisplay(file.path(), 400)), "");
+        EXPECT_EQ(check::disagreement(bytes, whole, readBmpBytesForDisplay(bytes, 400)), "");
     }
 }
 
@@ -211,20 +178,46 @@ TEST(BmpReader, ReadsOnlyTheRowsShown)
     std::mt19937 random(7);
     for (const auto& c : cases) {
         const std::string bytes = generate(c.file, random);
-        CountingBuffer counter(bytes);
-        std::istream in(&counter);
-        const auto r = readBmpForDisplay(in, 400);
+        ByteSource counter(bytes);
+        Progress unwatched;
+        const auto r = readBmpForDisplay(counter, 400, unwatched);
         ASSERT_TRUE(r) << c.file.what << ": " << r.error().message;
         const std::uint64_t rowBytes
             = (std::uint64_t(c.file.width) * std::uint64_t(c.file.bitCount) + 7) / 8;
         const std::uint64_t headers = 14 + 40 + 4 * std::uint64_t(c.file.paletteSize);
         if (c.file.compression == 0) {
-            EXPECT_LE(counter.bytesRead, headers + c.rowsShown * rowBytes) << c.file.what;
+            EXPECT_LE(counter.bytesRead(), headers + c.rowsShown * rowBytes) << c.file.what;
             // Each row from its start to the last column shown, nearly all of it.
-            EXPECT_GE(counter.bytesRead, headers + c.rowsShown * (rowBytes * 99 / 100))
+            EXPECT_GE(counter.bytesRead(), headers + c.rowsShown * (rowBytes * 99 / 100))
                 << c.file.what;
         } else
-            EXPECT_EQ(counter.bytesRead, bytes.size()) << c.file.what;
+            EXPECT_EQ(counter.bytesRead(), bytes.size()) << c.file.what;
+    }
+}
+
+// A stop from the progress is obeyed at once: at the next shown row, or within a megabyte of
+// run-length data, which is passed over unread from there.
+TEST(BmpReader, StopsWhenTold)
+{
+    const struct {
+        Generated file;
+        int stopAt;
+    } cases[] = {
+        { { "24 bits", 2001, 1333, 24 }, 3 },
+        { { "RLE8", 8000, 5000, 8, 1, 40, {}, 256 }, 2 },
+    };
+    std::mt19937 random(11);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.what);
+        const std::string bytes = generate(c.file, random);
+        ByteSource source(bytes);
+        int calls = 0;
+        Progress stop([&](double) { return ++calls < c.stopAt; });
+        const auto r = readBmpForDisplay(source, 400, stop);
+        ASSERT_FALSE(r);
+        EXPECT_TRUE(r.error().cancelled);
+        EXPECT_EQ(calls, c.stopAt);
+        EXPECT_LT(source.bytesRead(), bytes.size() / 2);
     }
 }
 
@@ -257,8 +250,7 @@ TEST(BmpReader, HugeRunLengthPictureFromATinyFile)
 
         const std::string bytes = file.bytes();
         ASSERT_LT(bytes.size(), 20000u);
-        std::istringstream in(bytes);
-        const auto r = readBmpForDisplay(in, 400);
+        const auto r = readBmpBytesForDisplay(bytes, 400);
         ASSERT_TRUE(r) << r.error().message;
         const DisplayPicture& p = r.value();
         EXPECT_EQ(p.width, 1 << 20);
@@ -269,8 +261,7 @@ TEST(BmpReader, HugeRunLengthPictureFromATinyFile)
         EXPECT_EQ(p.shown.pixel(1, 399), rgb(0, 255, 0));
         EXPECT_EQ(p.shown.pixel(2, 399), Black);
         EXPECT_EQ(p.shown.pixel(0, 398), Black);
-        std::istringstream whole(bytes);
-        EXPECT_EQ(readBmp(whole).error().message, "Bitmap image is not valid");
+        EXPECT_EQ(readBmpBytes(bytes).error().message, "Bitmap image is not valid");
     }
 }
 
@@ -283,7 +274,8 @@ TEST(BmpReader, FuzzRegressions)
         const std::string path = entry.path().string();
         const std::string bytes = fileBytes(path);
         EXPECT_EQ(check::disagreement(bytes), "") << path;
-        EXPECT_EQ(check::disagreement(bytes, readBmpFile(path), readBmpForDisplay(path, 400)), "")
+        EXPECT_EQ(
+            check::disagreement(bytes, readBmpFile(path), readBmpFileForDisplay(path, 400)), "")
             << path;
         ++count;
     }

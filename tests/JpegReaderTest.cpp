@@ -1,0 +1,182 @@
+// SPDX-FileCopyrightText: 2026 The Probnik developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// JPEG files that a few bytes make costly: progressive pictures too large to keep, scans by
+// the hundred, thousands of APP segments.
+#include "picture/JpegReader.h"
+
+#include <gtest/gtest.h>
+
+// jpeglib.h needs the types of stdio.h declared before it.
+#include <cstdio>
+#include <jpeglib.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace probnik;
+
+namespace {
+
+// A grey picture of noise (or of one grey when `flat`), compressed with these scans (one
+// baseline scan when none).
+std::string jpeg(int width, int height, const std::vector<jpeg_scan_info>& scans, bool flat)
+{
+    jpeg_compress_struct info {};
+    jpeg_error_mgr errors {};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = 1;
+    info.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&info);
+    if (!scans.empty()) {
+        info.scan_info = scans.data();
+        info.num_scans = int(scans.size());
+    }
+    jpeg_start_compress(&info, TRUE);
+    std::mt19937 random(5);
+    std::vector<JSAMPLE> row(std::size_t(width), 128);
+    while (info.next_scanline < info.image_height) {
+        for (JSAMPLE& s : row)
+            s = flat ? 128 : JSAMPLE(random());
+        JSAMPROW rows[] = { row.data() };
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    std::string bytes(reinterpret_cast<const char*>(out), size);
+    jpeg_destroy_compress(&info);
+    std::free(out);
+    return bytes;
+}
+
+// Progressive scans of one component: each coefficient alone, and when `refinements` is above
+// 0 first without its low bits and then refined bit by bit, 1 + refinements scans each.
+std::vector<jpeg_scan_info> coefficientScans(int refinements)
+{
+    std::vector<jpeg_scan_info> scans;
+    for (int k = 0; k < 64; ++k) {
+        scans.push_back({ 1, { 0 }, k, k, 0, refinements });
+        for (int bit = refinements; bit > 0; --bit)
+            scans.push_back({ 1, { 0 }, k, k, bit, bit - 1 });
+    }
+    return scans;
+}
+
+// The frame header says this size instead; the data then ends early, decoded as flat.
+std::string withSize(std::string bytes, int width, int height)
+{
+    for (std::size_t i = 0; i + 9 < bytes.size(); ++i)
+        if (std::uint8_t(bytes[i]) == 0xFF && (bytes[i + 1] == '\xC0' || bytes[i + 1] == '\xC2')) {
+            bytes[i + 5] = char(height >> 8);
+            bytes[i + 6] = char(height & 255);
+            bytes[i + 7] = char(width >> 8);
+            bytes[i + 8] = char(width & 255);
+            break;
+        }
+    return bytes;
+}
+
+Result<DisplayPicture> read(ByteSource& source)
+{
+    Progress unwatched;
+    return readJpegForDisplay(source, 400, unwatched);
+}
+
+long peakKilobytes()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// The coefficients of a progressive picture fit in 200 MiB up to about 10000 x 10000 grey;
+// a larger one is refused before they are made. A file of more than 100 scans is refused.
+TEST(JpegReader, ProgressiveLimits)
+{
+    const std::vector<jpeg_scan_info> progressive = coefficientScans(0);
+    const std::string small = jpeg(16, 16, progressive, true);
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool valid;
+    } cases[] = {
+        { "10000 x 10000", withSize(small, 10000, 10000), true },
+        { "22000 x 22000", withSize(small, 22000, 22000), false },
+        { "64 scans", jpeg(64, 64, progressive, false), true },
+        { "128 scans", jpeg(64, 64, coefficientScans(1), false), false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ByteSource source(c.bytes);
+        const long before = peakKilobytes();
+        const auto r = read(source);
+        EXPECT_EQ(r.ok(), c.valid) << (r ? "" : r.error().message);
+        if (!c.valid) {
+            EXPECT_EQ(r.error().message, "Bitmap image is not valid");
+        }
+        EXPECT_LT(peakKilobytes() - before, 256 * 1024);
+    }
+}
+
+// Scans taken in before the first row: a stop is obeyed there.
+TEST(JpegReader, StopsWhenToldWhileTakingScansIn)
+{
+    const std::string bytes = jpeg(1024, 1024, coefficientScans(0), false);
+    ByteSource source(bytes);
+    int calls = 0;
+    Progress stopAtFive([&](double) { return ++calls < 5; });
+    const auto r = readJpegForDisplay(source, 400, stopAtFive);
+    ASSERT_FALSE(r);
+    EXPECT_TRUE(r.error().cancelled);
+    EXPECT_EQ(calls, 5);
+    EXPECT_LT(source.bytesRead(), bytes.size() / 4);
+}
+
+// 8000 APP1 segments of 64 KB before the frame, half a gigabyte in a sparse file, then the
+// EXIF segment: none of the others is kept, and the EXIF orientation is still found.
+TEST(JpegReader, ManyAppSegmentsAreNotKept)
+{
+    std::string exif = std::string("Exif\0\0MM\0\x2a\0\0\0\x08\0\x01", 16);
+    exif += std::string("\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0", 16); // orientation 6
+    const std::string picture = jpeg(40, 30, {}, false);
+    char path[] = "/tmp/probnik-jpeg-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    off_t at = 0;
+    const auto write = [&](const std::string& bytes) {
+        ASSERT_EQ(pwrite(fd, bytes.data(), bytes.size(), at), ssize_t(bytes.size()));
+        at += off_t(bytes.size());
+    };
+    write("\xFF\xD8");
+    for (int i = 0; i < 8000; ++i) {
+        write("\xFF\xE1\xFF\xFF");
+        at += 0xFFFF - 2; // zeros: no EXIF
+    }
+    write(std::string("\xFF\xE1\0", 3) + char(exif.size() + 2) + exif);
+    write(picture.substr(2));
+    close(fd);
+    auto source = ByteSource::open(path);
+    unlink(path);
+    ASSERT_TRUE(source);
+    const long before = peakKilobytes();
+    const auto r = read(*source.value());
+    EXPECT_LT(peakKilobytes() - before, 64 * 1024);
+    ASSERT_TRUE(r) << r.error().message;
+    EXPECT_EQ(r.value().width, 30);
+    EXPECT_EQ(r.value().height, 40);
+    EXPECT_LT(source.value()->bytesRead(), 8000u * 64 * 1024 / 10);
+}
+
+} // namespace
