@@ -146,8 +146,9 @@ std::optional<std::string> finish(Engine& e)
 
     // White and black must come out as numbers, and white brighter than black.
     const std::uint8_t ends[2][3] = { { 255, 255, 255 }, { 0, 0, 0 } };
+    const std::uint8_t greyEnds[2] = { 255, 0 };
     double out[2][3];
-    e.toXyz(ends, &out[0][0], 2, false);
+    e.toXyz(rgb ? &ends[0][0] : greyEnds, &out[0][0], 2, false);
     for (const auto& v : out)
         for (const double c : v)
             if (!std::isfinite(c) || std::abs(c) > 1e3)
