@@ -52,12 +52,6 @@ double labF(double t)
     return t > Epsilon ? std::cbrt(t) : (Kappa * t + 16.0) / 116.0;
 }
 
-Lab labFromRatios(const double t[3])
-{
-    const double fx = labF(t[0]), fy = labF(t[1]), fz = labF(t[2]);
-    return { 116.0 * fy - 16.0, 500.0 * (fx - fy), 200.0 * (fy - fz) };
-}
-
 // The cube root on 1/128..2 in pieces of 1/64 of a power of two, each the chord through the
 // true roots at its ends (within 7e-6 of the root); one Halley step then leaves it within
 // 1e-15 of std::cbrt.
@@ -214,6 +208,7 @@ template <class Sink>
 void LabConverter::throughEngine(
     const void* values, std::size_t count, bool sixteen, Sink&& sink) const
 {
+    const RootPieces& pieces = rootPieces();
     double xyz[Piece * 3];
     const std::size_t step = std::size_t(m_channels) * (sixteen ? 2 : 1);
     const auto* bytes = static_cast<const std::uint8_t*>(values);
@@ -232,7 +227,7 @@ void LabConverter::throughEngine(
                     = m_adapt[row][0] * c[0] + m_adapt[row][1] * c[1] + m_adapt[row][2] * c[2];
                 t[row] = std::isfinite(v) ? v : 0.0;
             }
-            sink(labFromRatios(t));
+            sink(fastLab(pieces, t[0], t[1], t[2]));
         }
     }
 }
