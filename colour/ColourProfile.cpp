@@ -6,6 +6,7 @@
 #include "colour/Lcms.h"
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <optional>
 #include <utility>
@@ -237,7 +238,34 @@ bool plausible(cmsCIExyY c)
     return c.x >= 0 && c.y > 0 && c.x + c.y <= 1;
 }
 
-Made fromPng(const ColourDescription& d, PixelKind pixels)
+std::string fixed4(double v)
+{
+    char text[32];
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 4);
+    return std::string(text, ec == std::errc {} ? end : text);
+}
+
+std::string curveName(Curve c)
+{
+    return c.gamma ? "wykładnik " + fixed4(*c.gamma) : "krzywa sRGB";
+}
+
+// What a profile built from a file's numbers is, for the window: its white, primaries and
+// curves, or for grey pixels the curve alone.
+std::string builtName(
+    cmsCIExyY white, const cmsCIExyY (&primaries)[3], const Curve (&curves)[3], PixelKind pixels)
+{
+    if (pixels == PixelKind::Grey)
+        return "szarość, " + curveName(curves[1]);
+    const auto xy = [](cmsCIExyY c) { return "x " + fixed4(c.x) + " y " + fixed4(c.y); };
+    std::string name = "RGB, biel " + xy(white) + ", czerwień " + xy(primaries[0]) + ", zieleń "
+        + xy(primaries[1]) + ", błękit " + xy(primaries[2]) + ", ";
+    if (curves[0].gamma == curves[1].gamma && curves[1].gamma == curves[2].gamma)
+        return name + curveName(curves[0]);
+    return name + curveName(curves[0]) + ", " + curveName(curves[1]) + ", " + curveName(curves[2]);
+}
+
+Made fromPng(const ColourDescription& d, PixelKind pixels, std::string& name)
 {
     cmsCIExyY white = ProgramD65;
     cmsCIExyY primaries[3] = { SrgbPrimaries[0], SrgbPrimaries[1], SrgbPrimaries[2] };
@@ -256,13 +284,15 @@ Made fromPng(const ColourDescription& d, PixelKind pixels)
             return Error { "gAMA podaje wykładnik 0" };
         curve.gamma = 100000.0 / *d.gamma;
     }
-    auto made = buildRgb(white, primaries, { curve, curve, curve }, pixels);
+    const Curve curves[3] = { curve, curve, curve };
+    name = builtName(white, primaries, curves, pixels);
+    auto made = buildRgb(white, primaries, curves, pixels);
     if (!made && d.chromaticities)
         return Error { "barwy podstawowe z cHRM nie dają profilu (" + made.error().message + ")" };
     return made;
 }
 
-Made fromBmp(const ColourDescription& d, PixelKind pixels)
+Made fromBmp(const ColourDescription& d, PixelKind pixels, std::string& name)
 {
     cmsCIEXYZ white = { 0, 0, 0 };
     cmsCIExyY primaries[3];
@@ -285,6 +315,7 @@ Made fromBmp(const ColourDescription& d, PixelKind pixels)
     cmsCIExyY whiteXy;
     cmsXYZ2xyY(&whiteXy, &white);
     whiteXy.Y = 1;
+    name = builtName(whiteXy, primaries, curves, pixels);
     auto made = buildRgb(whiteXy, primaries, curves, pixels);
     if (!made)
         return Error { "punkty końcowe barw z nagłówka BMP V5 nie dają profilu ("
@@ -364,12 +395,10 @@ ColourProfile ColourProfile::fromDescription(const ColourDescription& descriptio
         break;
     }
     case Kind::Chromaticities:
-        made = fromPng(description, pixels);
-        name = "zbudowany z " + description.source;
+        made = fromPng(description, pixels, name);
         break;
     case Kind::Calibrated:
-        made = fromBmp(description, pixels);
-        name = "zbudowany z punktów końcowych i wykładników " + description.source;
+        made = fromBmp(description, pixels, name);
         break;
     case Kind::Embedded:
         made = openIcc(description.icc, pixels);

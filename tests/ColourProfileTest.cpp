@@ -427,6 +427,11 @@ TEST(ColourProfile, TextsNameTheProfileAndItsSource)
                   ColourDescription::embedded(adobe, "JPEG APP2"), PixelKind::Rgb)
                   .text(),
         "Profil osadzony w pliku (JPEG APP2): „Probnik test Adobe RGB”");
+    EXPECT_EQ(ColourProfile::fromDescription(
+                  ColourDescription::pngChromaticities(std::nullopt, 45455), PixelKind::Rgb)
+                  .text(),
+        "Profil według opisu w pliku (PNG gAMA): RGB, biel x 0.3127 y 0.3290, czerwień x 0.6400 "
+        "y 0.3300, zieleń x 0.3000 y 0.6000, błękit x 0.1500 y 0.0600, wykładnik 2.2000");
     const auto chosen = ColourProfile::chosen(adobe, "/usr/share/color/icc/a.icc", PixelKind::Rgb);
     ASSERT_TRUE(chosen);
     EXPECT_EQ(chosen.value().text(),
