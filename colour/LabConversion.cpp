@@ -162,27 +162,8 @@ bool LabConverter::tableBased() const
 
 void LabConverter::fill(std::vector<Ratios>& table, int levels) const
 {
-    // Every value of each channel alone, then black: one call through the profile.
+    const std::vector<double>& xyz = m_engine->channelXyz(levels > 256);
     const std::size_t count = std::size_t(m_channels) * std::size_t(levels) + 1;
-    std::vector<std::uint16_t> wide;
-    std::vector<std::uint8_t> narrow;
-    const bool sixteen = levels > 256;
-    if (sixteen)
-        wide.assign(count * m_channels, 0);
-    else
-        narrow.assign(count * m_channels, 0);
-    for (int channel = 0; channel < m_channels; ++channel)
-        for (int v = 0; v < levels; ++v) {
-            const std::size_t at = (std::size_t(channel) * levels + v) * m_channels + channel;
-            if (sixteen)
-                wide[at] = std::uint16_t(v);
-            else
-                narrow[at] = std::uint8_t(v);
-        }
-    std::vector<double> xyz(count * 3);
-    m_engine->toXyz(sixteen ? static_cast<const void*>(wide.data()) : narrow.data(), xyz.data(),
-        count, sixteen);
-
     table.assign(std::size_t(m_channels) * levels, Ratios {});
     if (m_channels == 1) {
         // Grey: L* of Y alone; the white's Y is 1 at every white.

@@ -3,6 +3,8 @@
 
 #include "colour/Lcms.h"
 
+#include <cstdint>
+
 namespace probnik::colour {
 
 namespace {
@@ -27,6 +29,34 @@ void ColourProfile::Engine::toXyz(
 {
     // Rows of pixels are far below 2^32; the callers convert in pieces.
     cmsDoTransform(sixteen ? to16.get() : to8.get(), values, xyz, cmsUInt32Number(count));
+}
+
+const std::vector<double>& ColourProfile::Engine::channelXyz(bool sixteen) const
+{
+    std::vector<double>& xyz = m_channelXyz[sixteen];
+    if (!xyz.empty())
+        return xyz;
+    const std::size_t channels = pixels == PixelKind::Rgb ? 3 : 1;
+    const std::size_t levels = sixteen ? 65536 : 256;
+    const std::size_t count = channels * levels + 1;
+    std::vector<std::uint16_t> wide;
+    std::vector<std::uint8_t> narrow;
+    if (sixteen)
+        wide.assign(count * channels, 0);
+    else
+        narrow.assign(count * channels, 0);
+    for (std::size_t channel = 0; channel < channels; ++channel)
+        for (std::size_t v = 0; v < levels; ++v) {
+            const std::size_t at = (channel * levels + v) * channels + channel;
+            if (sixteen)
+                wide[at] = std::uint16_t(v);
+            else
+                narrow[at] = std::uint8_t(v);
+        }
+    xyz.resize(count * 3);
+    toXyz(sixteen ? static_cast<const void*>(wide.data()) : narrow.data(), xyz.data(), count,
+        sixteen);
+    return xyz;
 }
 
 } // namespace probnik::colour

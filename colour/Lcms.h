@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace probnik::colour {
 
@@ -48,6 +49,15 @@ struct ColourProfile::Engine {
 
     // The 8-bit or 16-bit transform's XYZ of `count` pixels (3 or 1 values each).
     void toXyz(const void* values, double* xyz, std::size_t count, bool sixteen) const;
+
+    // The XYZ of every value of each channel alone (the others 0), channel by channel, then
+    // of black: what per-channel tables are made of. Worked out on first use and kept, so
+    // that another white costs no second pass through the profile.
+    const std::vector<double>& channelXyz(bool sixteen) const;
+
+private:
+    // Filled by channelXyz(); the program runs on one thread.
+    mutable std::vector<double> m_channelXyz[2];
 };
 
 } // namespace probnik::colour
