@@ -95,7 +95,8 @@ struct LabStatistics {
     std::optional<Lab> stdDev; // below two values none
 };
 
-// The statistics of a studied area through one converter, fed in any number of pieces.
+// The statistics of a studied area through one converter, which must outlive it, fed in any
+// number of pieces in any order.
 class LabAccumulator {
 public:
     explicit LabAccumulator(const LabConverter& converter)
