@@ -5,6 +5,7 @@
 # order of the folders does not matter:
 #   probnik_common   (no Qt)  colours, points, failures as values, number texts, whole files
 #   probnik_picture  (no Qt)  the drawing surface and the picture readers
+#   probnik_colour   (no Qt)  ICC profiles and L*a*b* through them (Little CMS 2)
 #   probnik_core     (no Qt)  every other rule that needs no window
 #   probnik_ui                the windows
 # A core library links no Qt and has no Qt include path, so a Qt include in one of its files
@@ -13,7 +14,7 @@
 # The folders that hold the program's code, in the order their layers stack. The clang-tidy
 # header filter and CI's list of files to check name the same folders; the check below keeps
 # them together.
-set(PROBNIK_CODE_FOLDERS common picture app sampling analysis demo info testing)
+set(PROBNIK_CODE_FOLDERS common picture colour app sampling analysis demo info testing)
 
 add_library(probnik_common STATIC)
 target_include_directories(probnik_common PUBLIC ${PROJECT_SOURCE_DIR})
@@ -21,14 +22,17 @@ target_include_directories(probnik_common PUBLIC ${PROJECT_SOURCE_DIR})
 add_library(probnik_picture STATIC)
 target_link_libraries(probnik_picture PUBLIC probnik_common)
 
+add_library(probnik_colour STATIC)
+target_link_libraries(probnik_colour PUBLIC probnik_picture)
+
 add_library(probnik_core STATIC)
-target_link_libraries(probnik_core PUBLIC probnik_picture)
+target_link_libraries(probnik_core PUBLIC probnik_colour)
 
 add_library(probnik_ui STATIC)
 target_link_libraries(probnik_ui PUBLIC probnik_core Qt6::Widgets)
 target_include_directories(probnik_ui PUBLIC ${PROJECT_BINARY_DIR}/generated)
 
-foreach(layer probnik_common probnik_picture probnik_core)
+foreach(layer probnik_common probnik_picture probnik_colour probnik_core)
     set_target_properties(${layer} PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
 endforeach()
 

@@ -12,6 +12,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     # picture formats beside BMP; Qt's TIFF reader for the tests that compare with it
     libpng-dev libtiff-dev libjpeg62-turbo-dev qt6-image-formats-plugins
+    # colour profiles
+    liblcms2-dev
     # tests, sanitizers, fuzzing, formatting, benchmarks
     googletest libgtest-dev libbenchmark-dev clang clang-format clang-tidy libclang-rt-14-dev
     # real-window tests and screenshots, also under a window manager
