@@ -3,10 +3,13 @@
 
 #pragma once
 
+#include "common/ColourDescription.h"
 #include "common/Result.h"
 #include "picture/Canvas.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace probnik {
 
@@ -19,6 +22,16 @@ struct DisplayPicture {
     // (i * width / shown.width(), j * height / shown.height()). Stretching it into the box
     // therefore draws what stretching the whole picture would. Empty when the box is.
     Canvas shown;
+
+    // What the file says its values mean (none when it says nothing).
+    ColourDescription colour;
+    // The stored bits a channel (1 to 16; a palette's entries count as 8, 16-bit palette
+    // entries as 16) and whether the stored pixels are grey.
+    int bits = 8;
+    bool grey = false;
+    // For files of more than 8 bits a channel: shown's pixels at 16 bits, R, G, B for each
+    // pixel, row by row (grey as R = G = B); empty otherwise. At most 400 x 400 x 3 values.
+    std::vector<std::uint16_t> shown16;
 };
 
 // The failures every reader gives, as the user sees them.
