@@ -46,8 +46,12 @@ def small_windows(s, title):
                            env=s.env, capture_output=True, text=True).stdout.split()
     small = []
     for window in found:
-        shell = s.xdotool("getwindowgeometry", "--shell", window)
-        values = dict(line.split("=") for line in shell.split())
+        # A window may go between the search and this question: the bar does when it ends.
+        asked = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], env=s.env,
+                               capture_output=True, text=True)
+        if asked.returncode != 0:
+            continue
+        values = dict(line.split("=") for line in asked.stdout.split())
         if int(values["WIDTH"]) < 600:
             small.append(window)
     return small
