@@ -280,7 +280,9 @@ Result<DisplayPicture> readBmpForDisplay(ByteSource& source, int boxSide, Progre
     const Size box = fitInBox(layout.width, layout.height, boxSide);
     const Sampling columns { std::uint64_t(layout.width), std::uint64_t(box.width) };
     const Sampling rows { std::uint64_t(layout.height), std::uint64_t(box.height) };
-    DisplayPicture picture { layout.width, layout.height, Canvas() };
+    DisplayPicture picture;
+    picture.width = layout.width;
+    picture.height = layout.height;
     if (box.width <= 0 || box.height <= 0)
         return picture;
     if (isRle(layout)) {

@@ -73,7 +73,9 @@ Canvas ShownPixels::samples() const
 
 DisplayPicture ShownPixels::place(const Canvas& samples) const
 {
-    DisplayPicture picture { m_width, m_height, Canvas() };
+    DisplayPicture picture;
+    picture.width = m_width;
+    picture.height = m_height;
     if (empty())
         return picture;
     const int across = int(m_across.size());
