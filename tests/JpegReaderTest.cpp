@@ -191,7 +191,7 @@ TEST(JpegReader, ManyAppSegmentsAreNotKept)
 }
 
 // Big-endian EXIF data whose EXIF directory holds ColorSpace and a pointer to an
-// interoperability directory at `interop` (56 where it is put; beyond that, its entry runs
+// interoperability directory at `interop` (56 where it is put; at 60 its entries run
 // past the end) holding this index.
 std::string exif(unsigned colorSpace, const char* index, std::uint32_t interop = 56)
 {
@@ -246,7 +246,7 @@ TEST(JpegReader, ColourDescriptionOfProfileOrExif)
         { "ColorSpace 1", { srgb }, Kind::Srgb, "EXIF ColorSpace 1" },
         { "R03", { r03 }, Kind::AdobeRgb, "EXIF R03" },
         { "R98", { { JPEG_APP0 + 1, exif(0xFFFF, "R98") } }, Kind::None, "" },
-        { "R03 beyond the segment", { { JPEG_APP0 + 1, exif(0xFFFF, "R03", 72) } }, Kind::None,
+        { "R03 beyond the segment", { { JPEG_APP0 + 1, exif(0xFFFF, "R03", 60) } }, Kind::None,
             "" },
     };
     for (const auto& t : cases) {
