@@ -56,6 +56,7 @@ Result<Layout> readHeaders(
         for (std::size_t i = 0; i < 3; ++i)
             space->gammas[i] = le32(&h[96 + 4 * i]);
         if (headerSize == 124) {
+            space->v5 = true;
             space->profileData = le32(&h[112]);
             space->profileSize = le32(&h[116]);
         }
@@ -139,7 +140,9 @@ Result<Layout> readHeaders(
     return layout;
 }
 
-ColourDescription readColourSpace(Input& in, const ColourSpace& space)
+namespace {
+
+ColourDescription describe(Input& in, const ColourSpace& space, const std::string& source)
 {
     constexpr std::uint32_t MaxProfile = 64 << 20;
     constexpr std::uint32_t MaxName = 32 * 1024;
@@ -156,15 +159,15 @@ ColourDescription readColourSpace(Input& in, const ColourSpace& space)
     switch (space.type) {
     case ColourSpace::Srgb:
     case ColourSpace::Windows:
-        return ColourDescription::srgb("BMP V5");
+        return ColourDescription::srgb(source);
     case ColourSpace::Embedded:
         if (space.profileSize > MaxProfile)
             return ColourDescription::none();
-        return ColourDescription::embedded(bytesAt(MaxProfile), "BMP V5");
+        return ColourDescription::embedded(bytesAt(MaxProfile), source);
     case ColourSpace::Linked: {
         const std::vector<std::uint8_t> name = bytesAt(MaxName);
         const auto end = std::find(name.begin(), name.end(), 0);
-        return ColourDescription::linked(std::string(name.begin(), end), "BMP V5");
+        return ColourDescription::linked(std::string(name.begin(), end), source);
     }
     case ColourSpace::Calibrated:
         // Writers that know nothing of the colours leave the type 0 and the endpoints empty.
@@ -175,6 +178,17 @@ ColourDescription readColourSpace(Input& in, const ColourSpace& space)
     default:
         return ColourDescription::none();
     }
+}
+
+} // namespace
+
+ColourDescription readColourSpace(Input& in, const ColourSpace& space)
+{
+    const std::string source = space.v5 ? "BMP V5" : "BMP V4";
+    ColourDescription d = describe(in, space, source);
+    if (d.kind == ColourDescription::Kind::Calibrated)
+        d.source = source; // V4 headers have the endpoints too
+    return d;
 }
 
 bool holdsPixelData(const Input& in, const Layout& layout)

@@ -179,6 +179,7 @@ struct ColourSpace {
     std::uint32_t profileData = 0;
     std::uint32_t profileSize = 0;
     bool present = false; // the header has the fields
+    bool v5 = false; // and is a V5 one, else V4
 
     static constexpr std::uint32_t Calibrated = 0;
     static constexpr std::uint32_t Srgb = 0x73524742; // "sRGB"
