@@ -3,6 +3,9 @@
 
 #include "picture/BmpFormat.h"
 
+#include <string>
+#include <vector>
+
 namespace probnik::bmp {
 
 namespace {
@@ -22,7 +25,8 @@ std::uint32_t le32(const std::uint8_t* p)
 
 } // namespace
 
-Result<Layout> readHeaders(Input& in, PixelFormat& format, std::uint64_t maxPixels)
+Result<Layout> readHeaders(
+    Input& in, PixelFormat& format, std::uint64_t maxPixels, ColourSpace* space)
 {
     std::array<std::uint8_t, 14> fileHeader {};
     const bool fileHeaderRead = in.read(fileHeader.data(), fileHeader.size());
@@ -43,6 +47,20 @@ Result<Layout> readHeaders(Input& in, PixelFormat& format, std::uint64_t maxPixe
         return Error { NotValidMessage };
     if (!in.read(h.data() + 4, headerSize - 4))
         return Error { ReadErrorMessage };
+
+    if (space && headerSize >= 108) {
+        space->present = true;
+        space->type = le32(&h[56]);
+        for (std::size_t i = 0; i < 9; ++i)
+            space->endpoints[i] = std::int32_t(le32(&h[60 + 4 * i]));
+        for (std::size_t i = 0; i < 3; ++i)
+            space->gammas[i] = le32(&h[96 + 4 * i]);
+        if (headerSize == 124) {
+            space->v5 = true;
+            space->profileData = le32(&h[112]);
+            space->profileSize = le32(&h[116]);
+        }
+    }
 
     std::int64_t width, height;
     std::uint32_t planes, colorsUsed = 0;
@@ -120,6 +138,57 @@ Result<Layout> readHeaders(Input& in, PixelFormat& format, std::uint64_t maxPixe
         }
     }
     return layout;
+}
+
+namespace {
+
+ColourDescription describe(Input& in, const ColourSpace& space, const std::string& source)
+{
+    constexpr std::uint32_t MaxProfile = 64 << 20;
+    constexpr std::uint32_t MaxName = 32 * 1024;
+    if (!space.present)
+        return ColourDescription::none();
+    const std::uint64_t at = 14 + std::uint64_t(space.profileData);
+    const auto bytesAt = [&](std::uint32_t most) {
+        const std::uint64_t room = in.size() - std::min(in.size(), at);
+        std::vector<std::uint8_t> bytes(
+            std::size_t(std::min<std::uint64_t>({ space.profileSize, most, room })));
+        bytes.resize(in.readSomeAt(at, bytes.data(), bytes.size()));
+        return bytes;
+    };
+    switch (space.type) {
+    case ColourSpace::Srgb:
+    case ColourSpace::Windows:
+        return ColourDescription::srgb(source);
+    case ColourSpace::Embedded:
+        if (space.profileSize > MaxProfile)
+            return ColourDescription::none();
+        return ColourDescription::embedded(bytesAt(MaxProfile), source);
+    case ColourSpace::Linked: {
+        const std::vector<std::uint8_t> name = bytesAt(MaxName);
+        const auto end = std::find(name.begin(), name.end(), 0);
+        return ColourDescription::linked(std::string(name.begin(), end), source);
+    }
+    case ColourSpace::Calibrated:
+        // Writers that know nothing of the colours leave the type 0 and the endpoints empty.
+        if (std::all_of(space.endpoints.begin(), space.endpoints.end(),
+                [](std::int32_t v) { return v == 0; }))
+            return ColourDescription::none();
+        return ColourDescription::bmpCalibrated(space.endpoints, space.gammas);
+    default:
+        return ColourDescription::none();
+    }
+}
+
+} // namespace
+
+ColourDescription readColourSpace(Input& in, const ColourSpace& space)
+{
+    const std::string source = space.v5 ? "BMP V5" : "BMP V4";
+    ColourDescription d = describe(in, space, source);
+    if (d.kind == ColourDescription::Kind::Calibrated)
+        d.source = source; // V4 headers have the endpoints too
+    return d;
 }
 
 bool holdsPixelData(const Input& in, const Layout& layout)

@@ -8,6 +8,7 @@
 // of the tests; nothing outside pictures needs it.
 
 #include "common/Color.h"
+#include "common/ColourDescription.h"
 #include "common/Result.h"
 #include "picture/ByteSource.h"
 #include "picture/DisplayPicture.h"
@@ -62,6 +63,16 @@ public:
     {
         std::uint8_t byte = 0;
         return readSome(&byte, 1) == 1 ? int(byte) : -1;
+    }
+
+    // Reads up to `count` bytes from `position` (counted like position()), wherever the
+    // reading is; it goes on from after them.
+    std::size_t readSomeAt(std::uint64_t position, std::uint8_t* to, std::size_t count)
+    {
+        if (position > m_size || !m_source.seek(m_start + position))
+            return 0;
+        m_position = position;
+        return readSome(to, std::size_t(std::min<std::uint64_t>(count, m_size - position)));
     }
 
     bool skip(std::uint64_t count)
@@ -158,6 +169,30 @@ struct Layout {
     std::uint64_t rowBytes = 0; // bytes of a stored row that hold pixels
 };
 
+// What a V4 or V5 header says of the colours, as stored.
+struct ColourSpace {
+    std::uint32_t type = 0; // bV5CSType; Calibrated without a V4 or V5 header
+    std::array<std::int32_t, 9> endpoints {}; // 2.30 fixed point
+    std::array<std::uint32_t, 3> gammas {}; // 16.16 fixed point
+    // V5: where the profile or the linked file's name lies, from the start of the bitmap
+    // header (right after the 14-byte file header), and its size.
+    std::uint32_t profileData = 0;
+    std::uint32_t profileSize = 0;
+    bool present = false; // the header has the fields
+    bool v5 = false; // and is a V5 one, else V4
+
+    static constexpr std::uint32_t Calibrated = 0;
+    static constexpr std::uint32_t Srgb = 0x73524742; // "sRGB"
+    static constexpr std::uint32_t Windows = 0x57696E20; // "Win "
+    static constexpr std::uint32_t Embedded = 0x4D424544; // "MBED"
+    static constexpr std::uint32_t Linked = 0x4C494E4B; // "LINK"
+};
+
+// The description of the colours a header's colour space gives, the profile or the file name
+// read from `in` (which is left wherever they lie). A profile is read as far as the file
+// holds it, up to 64 MiB; a larger one is not taken.
+ColourDescription readColourSpace(Input& in, const ColourSpace& space);
+
 inline bool isRle(const Layout& layout)
 {
     return layout.compression == Rle8 || layout.compression == Rle4;
@@ -172,7 +207,8 @@ inline int pictureRow(const Layout& layout, int fileRow)
 // Reads the file header, the bitmap header, the bit-field masks and the palette, leaving the
 // input right after them. Pictures of more than `maxPixels` pixels are not valid. Nothing is
 // allocated here that the file could make large.
-Result<Layout> readHeaders(Input& in, PixelFormat& format, std::uint64_t maxPixels);
+Result<Layout> readHeaders(
+    Input& in, PixelFormat& format, std::uint64_t maxPixels, ColourSpace* space = nullptr);
 
 // The file must hold the pixel data the header promises: checked before any of it is read
 // or anything is allocated for it.

@@ -270,7 +270,8 @@ Result<DisplayPicture> readBmpForDisplay(ByteSource& source, int boxSide, Progre
 {
     Input input(source);
     PixelFormat format;
-    auto header = readHeaders(input, format, MaxDisplayPixels);
+    ColourSpace space;
+    auto header = readHeaders(input, format, MaxDisplayPixels, &space);
     if (!header)
         return header.error();
     const Layout& layout = header.value();
@@ -283,21 +284,18 @@ Result<DisplayPicture> readBmpForDisplay(ByteSource& source, int boxSide, Progre
     DisplayPicture picture;
     picture.width = layout.width;
     picture.height = layout.height;
-    if (box.width <= 0 || box.height <= 0)
-        return picture;
-    if (isRle(layout)) {
-        if (!input.skipTo(layout.dataOffset))
+    // The profile is read after the pixels, which come first in the file as writers make it
+    // and are read forward only.
+    if (box.width > 0 && box.height > 0) {
+        if (isRle(layout) && !input.skipTo(layout.dataOffset))
             return Error { ReadErrorMessage };
-        auto shown = decodeShownRle(input, layout, format, columns, rows, progress);
+        auto shown = isRle(layout) ? decodeShownRle(input, layout, format, columns, rows, progress)
+                                   : readShownRows(input, layout, format, columns, rows, progress);
         if (!shown)
             return shown.error();
         picture.shown = std::move(shown).value();
-        return picture;
     }
-    auto shown = readShownRows(input, layout, format, columns, rows, progress);
-    if (!shown)
-        return shown.error();
-    picture.shown = std::move(shown).value();
+    picture.colour = readColourSpace(input, space);
     return picture;
 }
 

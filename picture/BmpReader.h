@@ -17,7 +17,11 @@ namespace probnik {
 // columns shown; run-length files are read once from start to end, keeping only the rows
 // shown. Every header field is checked before anything is allocated; pictures of up to 2^40
 // pixels are accepted. The picture starts where `source` stands. Progress is reported at each
-// shown row, or after each megabyte of run-length data. Failures carry the messages the user
+// shown row, or after each megabyte of run-length data. The colour description is the V4 or
+// V5 header's colour space: sRGB ("sRGB", "Win "), calibrated endpoints and gammas (none when
+// they are all 0, as writers that know nothing of the colours leave them), or in V5 an
+// embedded profile ("MBED", as far as the file holds it, up to 64 MiB) or a linked file's
+// name ("LINK", never opened), read after the pixels. Failures carry the messages the user
 // sees: "Bitmap image is not valid", "Stream read error".
 Result<DisplayPicture> readBmpForDisplay(ByteSource& source, int boxSide, Progress& progress);
 

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,10 @@ constexpr std::size_t BufferSize = 64 * 1024;
 // Each scan of a progressive file passes over the whole picture: more than this many scans
 // is no picture a camera or a program writes.
 constexpr int MaxScans = 100;
-// The most bytes of APP segments kept: the first EXIF segment and the ICC profile's.
-constexpr std::size_t MaxKept = 16 << 20;
+// The largest ICC profile taken, and the most bytes of APP segments kept: the first EXIF
+// segment and the ICC profile's.
+constexpr std::size_t MaxProfile = 64 << 20;
+constexpr std::size_t MaxKept = MaxProfile + (1 << 20);
 // Reading reports progress after about this many bytes.
 constexpr std::size_t ReportEvery = 1 << 20;
 
@@ -236,43 +239,122 @@ bool readRows(jpeg_decompress_struct& info, ErrorManager& errors, const ShownPix
     return true;
 }
 
+// The TIFF structure inside an EXIF segment, every offset checked against its end.
+class Exif {
+public:
+    explicit Exif(std::string_view segment)
+    {
+        // "Exif\0\0", then a TIFF header: byte order, 42, the first directory's offset.
+        if (segment.size() < 14 || segment.substr(0, 6) != std::string_view("Exif\0\0", 6))
+            return;
+        m_tiff = segment.substr(6);
+        m_little = m_tiff.substr(0, 2) == "II";
+        if ((!m_little && m_tiff.substr(0, 2) != "MM") || u16(2) != 42)
+            m_tiff = {};
+    }
+
+    // The offset of the first directory, or 0 when there is none.
+    std::uint64_t first() const { return m_tiff.empty() ? 0 : u32(4); }
+
+    // The value field (offset of its 4 bytes) of the entry of `tag` with `type` and `count`
+    // in the directory at `directory`; 0 when there is none.
+    std::uint64_t find(
+        std::uint64_t directory, unsigned tag, unsigned type, std::uint32_t count) const
+    {
+        if (directory == 0 || directory + 2 > m_tiff.size())
+            return 0;
+        const unsigned entries = u16(std::size_t(directory));
+        for (unsigned k = 0; k < entries; ++k) {
+            const std::uint64_t at = directory + 2 + 12 * std::uint64_t(k);
+            if (at + 12 > m_tiff.size())
+                return 0;
+            if (u16(std::size_t(at)) == tag && u16(std::size_t(at) + 2) == type
+                && u32(std::size_t(at) + 4) == count)
+                return at + 8;
+        }
+        return 0;
+    }
+
+    unsigned byte(std::size_t i) const { return unsigned(std::uint8_t(m_tiff[i])); }
+    unsigned u16(std::size_t i) const
+    {
+        return m_little ? byte(i) | byte(i + 1) << 8 : byte(i) << 8 | byte(i + 1);
+    }
+    std::uint32_t u32(std::size_t i) const
+    {
+        return m_little ? u16(i) | std::uint32_t(u16(i + 2)) << 16
+                        : std::uint32_t(u16(i)) << 16 | u16(i + 2);
+    }
+
+private:
+    std::string_view m_tiff;
+    bool m_little = false;
+};
+
+constexpr unsigned Short = 3, Long = 4, Ascii = 2;
+
+// What EXIF says of the colours: ColorSpace 1 in the EXIF directory is sRGB; the
+// interoperability index "R03" (the option file of the camera file rules) is Adobe RGB (1998).
+ColourDescription exifColour(std::string_view segment)
+{
+    const Exif exif(segment);
+    const std::uint64_t pointer = exif.find(exif.first(), 0x8769, Long, 1);
+    if (pointer == 0)
+        return ColourDescription::none();
+    const std::uint64_t directory = exif.u32(std::size_t(pointer));
+    const std::uint64_t space = exif.find(directory, 0xA001, Short, 1);
+    if (space != 0 && exif.u16(std::size_t(space)) == 1)
+        return ColourDescription::srgb("EXIF ColorSpace 1");
+    const std::uint64_t interop = exif.find(directory, 0xA005, Long, 1);
+    const std::uint64_t index
+        = interop == 0 ? 0 : exif.find(exif.u32(std::size_t(interop)), 0x0001, Ascii, 4);
+    if (index != 0 && exif.byte(std::size_t(index)) == 'R'
+        && exif.byte(std::size_t(index) + 1) == '0' && exif.byte(std::size_t(index) + 2) == '3')
+        return ColourDescription::adobeRgb("EXIF R03");
+    return ColourDescription::none();
+}
+
+// The ICC profile of APP2 segments: "ICC_PROFILE\0", the piece's number from 1, the count of
+// pieces, its bytes. Every piece must be there once, all agreeing on the count.
+std::optional<std::vector<std::uint8_t>> jpegProfile(const std::vector<std::string>& segments)
+{
+    constexpr std::size_t Head = 14;
+    if (segments.empty() || segments[0].size() < Head)
+        return std::nullopt;
+    const auto count = std::size_t(std::uint8_t(segments[0][13]));
+    if (count == 0 || segments.size() != count)
+        return std::nullopt;
+    std::vector<const std::string*> pieces(count, nullptr);
+    std::size_t total = 0;
+    for (const std::string& s : segments) {
+        if (s.size() < Head || std::size_t(std::uint8_t(s[13])) != count)
+            return std::nullopt;
+        const auto number = std::size_t(std::uint8_t(s[12]));
+        if (number == 0 || number > count || pieces[number - 1])
+            return std::nullopt;
+        pieces[number - 1] = &s;
+        total += s.size() - Head;
+    }
+    if (total == 0 || total > MaxProfile)
+        return std::nullopt;
+    std::vector<std::uint8_t> profile;
+    profile.reserve(total);
+    for (const std::string* s : pieces)
+        profile.insert(profile.end(), s->begin() + Head, s->end());
+    return profile;
+}
+
 } // namespace
 
 int exifOrientation(std::string_view segment)
 {
-    // "Exif\0\0", then a TIFF header: byte order, 42, the first directory's offset.
-    if (segment.size() < 14 || segment.substr(0, 6) != std::string_view("Exif\0\0", 6))
+    const Exif exif(segment);
+    // Tag 0x0112, one SHORT held in the entry itself.
+    const std::uint64_t at = exif.find(exif.first(), 0x0112, Short, 1);
+    if (at == 0)
         return 1;
-    const std::string_view tiff = segment.substr(6);
-    const bool little = tiff.substr(0, 2) == "II";
-    if (!little && tiff.substr(0, 2) != "MM")
-        return 1;
-    const auto byte = [&](std::size_t i) { return unsigned(std::uint8_t(tiff[i])); };
-    const auto u16 = [&](std::size_t i) {
-        return little ? byte(i) | byte(i + 1) << 8 : byte(i) << 8 | byte(i + 1);
-    };
-    const auto u32 = [&](std::size_t i) {
-        return little ? u16(i) | std::uint32_t(u16(i + 2)) << 16
-                      : std::uint32_t(u16(i)) << 16 | u16(i + 2);
-    };
-    if (u16(2) != 42)
-        return 1;
-    const std::uint64_t directory = u32(4);
-    if (directory + 2 > tiff.size())
-        return 1;
-    const unsigned entries = u16(std::size_t(directory));
-    for (unsigned k = 0; k < entries; ++k) {
-        const std::uint64_t at = directory + 2 + 12 * std::uint64_t(k);
-        if (at + 12 > tiff.size())
-            return 1;
-        // Tag 0x0112, one SHORT held in the entry itself.
-        if (u16(std::size_t(at)) == 0x0112 && u16(std::size_t(at) + 2) == 3
-            && u32(std::size_t(at) + 4) == 1) {
-            const unsigned value = u16(std::size_t(at) + 8);
-            return value >= 1 && value <= 8 ? int(value) : 1;
-        }
-    }
-    return 1;
+    const unsigned value = exif.u16(std::size_t(at));
+    return value >= 1 && value <= 8 ? int(value) : 1;
 }
 
 Result<DisplayPicture> readJpegForDisplay(ByteSource& source, int boxSide, Progress& progress)
@@ -314,12 +396,20 @@ Result<DisplayPicture> readJpegForDisplay(ByteSource& source, int boxSide, Progr
         return progress.stopped() ? cancelled() : failure(source);
     const ShownPixels shown(header.width, header.height, header.orientation, boxSide);
     Canvas samples = shown.samples();
+    const auto picture = [&] {
+        DisplayPicture p = shown.place(samples);
+        auto profile = jpegProfile(manager.profile);
+        p.colour = profile ? ColourDescription::embedded(std::move(*profile), "JPEG APP2")
+                           : exifColour(manager.exif);
+        p.grey = info.output_components == 1;
+        return p;
+    };
     if (shown.empty())
-        return shown.place(samples);
+        return picture();
     std::vector<JSAMPLE> row(std::size_t(header.width) * std::size_t(info.output_components));
     if (!readRows(info, errors, shown, row.data(), samples) || source.shortRead())
         return progress.stopped() ? cancelled() : failure(source);
-    return shown.place(samples);
+    return picture();
 }
 
 } // namespace probnik

@@ -24,7 +24,9 @@ namespace probnik {
 // one that would need more than 200 MiB for them is refused as not valid (about 100 million
 // samples: 10000 x 10000 grey, 8000 x 8000 colour of subsampled chroma, 5900 x 5900 colour
 // of full chroma), and so is one of more than 100 scans. Of the APP segments only the first
-// EXIF one and the ICC profile's are kept, 16 MiB at most; the others are passed over unread.
+// EXIF one and the ICC profile's are kept, an ICC profile of 64 MiB at most; the others are
+// passed over unread. The colour description is the ICC profile of the APP2 segments when
+// every piece of it is there once, else what EXIF says (ColorSpace 1, interoperability "R03").
 // CMYK files are not read. A file that ends early gives "Stream read error", whatever was
 // decoded of it. Progress is reported at every shown row, and while the scans of a
 // progressive file are taken in. Failures: "Bitmap image is not valid", "Stream read error".

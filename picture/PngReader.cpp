@@ -10,8 +10,10 @@
 #include <png.h>
 
 #include <algorithm>
+#include <array>
 #include <csetjmp>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace probnik {
@@ -25,9 +27,11 @@ namespace {
     png_longjmp(png, 1);
 }
 
-// The most memory one chunk may take (an ICC profile inflated, the largest kept), and the
-// most compressed bytes read once every row is complete: the end of the stream needs a few.
-constexpr png_alloc_size_t MaxChunkMemory = 16 << 20;
+// The largest ICC profile taken; one chunk may take it and its keyword (an ICC profile
+// inflated is the largest kept). And the most compressed bytes read once every row is
+// complete: the end of the stream needs a few.
+constexpr png_uint_32 MaxProfile = 64 << 20;
+constexpr png_alloc_size_t MaxChunkMemory = MaxProfile + 4096;
 constexpr std::uint64_t MaxTail = 16 * 1024;
 // Reading long ancillary data reports progress after about this many bytes.
 constexpr std::uint64_t ReportEvery = 1 << 20;
@@ -112,6 +116,37 @@ bool readHeader(png_structp png, png_infop info, Header& header, StoredSamples& 
     return true;
 }
 
+// What the colour chunks say, in the order they count: iCCP, sRGB, then cHRM and gAMA.
+// (libpng keeps only one of iCCP and sRGB, the first, and checks a profile's header.)
+ColourDescription readColour(png_structp png, png_infop info)
+{
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 length = 0;
+    if (png_get_iCCP(png, info, &name, &compression, &profile, &length) && profile && length > 0
+        && length <= MaxProfile)
+        return ColourDescription::embedded(
+            std::vector<std::uint8_t>(profile, profile + length), "PNG iCCP");
+    int intent = 0;
+    if (png_get_sRGB(png, info, &intent))
+        return ColourDescription::srgb("PNG sRGB");
+    std::optional<std::array<std::uint32_t, 8>> chromaticities;
+    std::array<png_fixed_point, 8> c {};
+    if (png_get_cHRM_fixed(png, info, &c[0], &c[1], &c[2], &c[3], &c[4], &c[5], &c[6], &c[7])
+        && std::all_of(c.begin(), c.end(), [](png_fixed_point v) { return v >= 0; })) {
+        chromaticities.emplace();
+        std::copy(c.begin(), c.end(), chromaticities->begin());
+    }
+    std::optional<std::uint32_t> gamma;
+    png_fixed_point g = 0;
+    if (png_get_gAMA_fixed(png, info, &g) && g > 0)
+        gamma = std::uint32_t(g);
+    if (!chromaticities && !gamma)
+        return ColourDescription::none();
+    return ColourDescription::pngChromaticities(chromaticities, gamma);
+}
+
 // What one row of the stored picture (or of an interlace pass) is for: the columns it holds
 // of the shown ones, as a step through columns().
 struct Pass {
@@ -123,7 +158,8 @@ struct Pass {
 // Every row is read, so that data going on past the last one is found; the rows after the
 // last one shown are few, at most those between two shown ones.
 bool readRows(png_structp png, const Pass* passes, int passCount, const ShownPixels& shown,
-    const StoredSamples& format, std::uint8_t* row, Canvas& samples, Reading& reading)
+    const StoredSamples& format, std::uint8_t* row, Canvas& samples,
+    std::vector<std::uint16_t>* samples16, Reading& reading)
 {
     if (setjmp(png_jmpbuf(png)))
         return false;
@@ -152,8 +188,12 @@ bool readRows(png_structp png, const Pass* passes, int passCount, const ShownPix
             const int mask = (1 << pass.columnShift) - 1;
             for (std::size_t c = 0; c < columns.size(); ++c) {
                 const int x = columns[c] - pass.startColumn;
-                if (x >= 0 && (x & mask) == 0)
-                    out[c] = format.pixel(row, std::uint64_t(x >> pass.columnShift));
+                if (x < 0 || (x & mask) != 0)
+                    continue;
+                out[c] = format.pixel(row, std::uint64_t(x >> pass.columnShift));
+                if (samples16)
+                    format.pixel16(row, std::uint64_t(x >> pass.columnShift),
+                        samples16->data() + 3 * (next * columns.size() + c));
             }
         }
     }
@@ -221,8 +261,17 @@ Result<DisplayPicture> readPngForDisplay(ByteSource& source, int boxSide, Progre
     // below is at most 8 MB.
     const ShownPixels shown(int(header.width), int(header.height), 1, boxSide);
     Canvas samples = shown.samples();
+    const bool deep = header.bitDepth > 8;
+    std::vector<std::uint16_t> samples16 = deep ? shown.samples16() : std::vector<std::uint16_t>();
+    const auto picture = [&] {
+        DisplayPicture p = shown.place(samples, deep && !shown.empty() ? &samples16 : nullptr);
+        p.colour = readColour(png, info);
+        p.bits = header.colorType == PNG_COLOR_TYPE_PALETTE ? 8 : header.bitDepth;
+        p.grey = (header.colorType & PNG_COLOR_MASK_COLOR) == 0;
+        return p;
+    };
     if (shown.empty())
-        return shown.place(samples);
+        return picture();
     std::vector<std::uint8_t> row(png_get_rowbytes(png, info));
 
     Pass passes[7];
@@ -242,14 +291,15 @@ Result<DisplayPicture> readPngForDisplay(ByteSource& source, int boxSide, Progre
     }
     for (int p = 0; p < passCount; ++p)
         reading.rowsLeft += passes[p].rows;
-    const bool read = readRows(png, passes, passCount, shown, format, row.data(), samples, reading);
+    const bool read = readRows(png, passes, passCount, shown, format, row.data(), samples,
+        deep ? &samples16 : nullptr, reading);
     if (progress.stopped())
         return cancelled();
     if (reading.beyondRows)
         return Error { NotValidMessage };
     if (!read)
         return failure(source);
-    return shown.place(samples);
+    return picture();
 }
 
 } // namespace probnik

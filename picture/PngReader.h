@@ -22,7 +22,10 @@ namespace probnik {
 // libpng's limit of 1,000,000 pixels. Compressed data that goes on past the last row is not
 // valid, found once 16 KiB of it are read; nothing after the image data is read. Ancillary
 // chunks are passed over, except iCCP, sRGB, cHRM and gAMA, and no chunk may take more than
-// 16 MiB. Progress is reported at every row (and every megabyte of chunks passed over).
+// 64 MiB and a little (an ICC profile of 64 MiB inflated). The colour description is the iCCP
+// profile (which libpng takes only when it suits the pixels and comes before any sRGB), else
+// sRGB, else cHRM and gAMA. A 16-bit file keeps the box at 16 bits too (shown16). Progress is
+// reported at every row (and every megabyte of chunks passed over).
 // Failures: "Bitmap image is not valid", "Stream read error".
 Result<DisplayPicture> readPngForDisplay(ByteSource& source, int boxSide, Progress& progress);
 

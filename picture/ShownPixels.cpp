@@ -71,7 +71,13 @@ Canvas ShownPixels::samples() const
     return Canvas(int(m_columns.size()), int(m_rows.size()), Black);
 }
 
-DisplayPicture ShownPixels::place(const Canvas& samples) const
+std::vector<std::uint16_t> ShownPixels::samples16() const
+{
+    return std::vector<std::uint16_t>(m_columns.size() * m_rows.size() * 3, 0);
+}
+
+DisplayPicture ShownPixels::place(
+    const Canvas& samples, const std::vector<std::uint16_t>* samples16) const
 {
     DisplayPicture picture;
     picture.width = m_width;
@@ -87,6 +93,20 @@ DisplayPicture ShownPixels::place(const Canvas& samples) const
         for (int i = 0; i < across; ++i) {
             const int a = m_across[std::size_t(i)];
             out[i] = m_transposed ? samples.row(a)[d] : samples.row(d)[a];
+        }
+    }
+    if (!samples16)
+        return picture;
+    const std::size_t stride = m_columns.size();
+    picture.shown16.resize(std::size_t(across) * std::size_t(down) * 3);
+    std::uint16_t* out = picture.shown16.data();
+    for (int j = 0; j < down; ++j) {
+        const auto d = std::size_t(m_down[std::size_t(j)]);
+        for (int i = 0; i < across; ++i, out += 3) {
+            const auto a = std::size_t(m_across[std::size_t(i)]);
+            const std::uint16_t* in
+                = samples16->data() + 3 * (m_transposed ? a * stride + d : d * stride + a);
+            std::copy_n(in, 3, out);
         }
     }
     return picture;

@@ -51,8 +51,14 @@ public:
     // (columns()[c], rows()[r]). Made black, for pixels the file never sets.
     Canvas samples() const;
 
-    // The picture as the box shows it, from the filled samples.
-    DisplayPicture place(const Canvas& samples) const;
+    // The same samples at 16 bits, R, G, B each, row by row: for files of more than 8 bits a
+    // channel. Made 0.
+    std::vector<std::uint16_t> samples16() const;
+
+    // The picture as the box shows it, from the filled samples; with samples16 given (of the
+    // size samples16() makes), its shown16 as well, each pixel taken from where shown's is.
+    DisplayPicture place(
+        const Canvas& samples, const std::vector<std::uint16_t>* samples16 = nullptr) const;
 
 private:
     int m_width = 0;

@@ -6,6 +6,7 @@
 #include "common/Color.h"
 #include "picture/ShownPixels.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -23,6 +24,8 @@ struct StoredSamples {
     int channels = 1; // samples a pixel has in the row
     bool bigEndian = false; // of 16-bit samples
     std::array<Color, 256> palette {};
+    // The palette at 16 bits, R, G, B, for formats whose entries have them.
+    std::array<std::array<std::uint16_t, 3>, 256> palette16 {};
 
     // Sample `index` of the row, as stored.
     unsigned raw(const std::uint8_t* row, std::uint64_t index) const
@@ -66,6 +69,28 @@ struct StoredSamples {
         }
         const int v = value(row, first);
         return rgb(v, v, v);
+    }
+
+    // The same pixel at 16 bits, R, G, B, for 16-bit samples or a 16-bit palette.
+    void pixel16(const std::uint8_t* row, std::uint64_t x, std::uint16_t* out) const
+    {
+        const std::uint64_t first = x * unsigned(channels);
+        switch (kind) {
+        case Rgb:
+            for (unsigned i = 0; i < 3; ++i)
+                out[i] = std::uint16_t(raw(row, first + i));
+            return;
+        case Palette: {
+            const auto& entry = palette16[raw(row, first) & 255];
+            std::copy(entry.begin(), entry.end(), out);
+            return;
+        }
+        case GreyInverted:
+        case Grey:
+            break;
+        }
+        const unsigned v = raw(row, first);
+        out[0] = out[1] = out[2] = std::uint16_t(kind == GreyInverted ? 65535 - v : v);
     }
 };
 

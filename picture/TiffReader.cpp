@@ -28,10 +28,13 @@ constexpr std::uint64_t MaxPiece = std::uint64_t(64) << 20;
 // A directory's entries, and the bytes of the tags read other than the strip and tile tables.
 constexpr std::uint64_t MaxEntries = 65535;
 constexpr std::uint64_t MaxTagBytes = std::uint64_t(16) << 20;
+// The largest ICC profile taken; a larger one is not shown to libtiff.
+constexpr std::uint64_t MaxProfile = std::uint64_t(64) << 20;
 
-// The tags the picture is decoded from, ascending. libtiff is shown only these: any other tag
-// (private data, metadata, thumbnails) would be loaded whole when the directory is read.
-constexpr std::array<std::uint16_t, 35> ReadTags { TIFFTAG_IMAGEWIDTH, TIFFTAG_IMAGELENGTH,
+// The tags the picture is decoded from, and its ICC profile, ascending. libtiff is shown only
+// these: any other tag (private data, metadata, thumbnails) would be loaded whole when the
+// directory is read.
+constexpr std::array<std::uint16_t, 36> ReadTags { TIFFTAG_IMAGEWIDTH, TIFFTAG_IMAGELENGTH,
     TIFFTAG_BITSPERSAMPLE, TIFFTAG_COMPRESSION, TIFFTAG_PHOTOMETRIC, TIFFTAG_FILLORDER,
     TIFFTAG_STRIPOFFSETS, TIFFTAG_SAMPLESPERPIXEL, TIFFTAG_ROWSPERSTRIP, TIFFTAG_STRIPBYTECOUNTS,
     TIFFTAG_PLANARCONFIG, TIFFTAG_T4OPTIONS, TIFFTAG_T6OPTIONS, TIFFTAG_PREDICTOR, TIFFTAG_COLORMAP,
@@ -40,7 +43,7 @@ constexpr std::array<std::uint16_t, 35> ReadTags { TIFFTAG_IMAGEWIDTH, TIFFTAG_I
     TIFFTAG_JPEGIFOFFSET, TIFFTAG_JPEGIFBYTECOUNT, TIFFTAG_JPEGRESTARTINTERVAL,
     TIFFTAG_JPEGLOSSLESSPREDICTORS, TIFFTAG_JPEGPOINTTRANSFORM, TIFFTAG_JPEGQTABLES,
     TIFFTAG_JPEGDCTABLES, TIFFTAG_JPEGACTABLES, TIFFTAG_YCBCRCOEFFICIENTS, TIFFTAG_YCBCRSUBSAMPLING,
-    TIFFTAG_YCBCRPOSITIONING, TIFFTAG_REFERENCEBLACKWHITE };
+    TIFFTAG_YCBCRPOSITIONING, TIFFTAG_REFERENCEBLACKWHITE, TIFFTAG_ICCPROFILE };
 static_assert(std::is_sorted(ReadTags.begin(), ReadTags.end()));
 
 bool isTableTag(unsigned tag)
@@ -108,6 +111,9 @@ bool scanDirectory(ByteSource& source, Directory& directory)
             continue;
         if (isTableTag(tag)) {
             directory.tableEntries = std::max(directory.tableEntries, values);
+        } else if (tag == TIFFTAG_ICCPROFILE) {
+            if (values > MaxProfile / size)
+                continue;
         } else {
             if (values > MaxTagBytes / size || (tagBytes += values * size) > MaxTagBytes)
                 return false;
@@ -217,7 +223,14 @@ struct Layout {
     bool direct = false;
     // The index among a pixel's samples of an associated (premultiplied) alpha, else -1.
     int alpha = -1;
+    std::uint16_t photometric = 0;
     StoredSamples format;
+
+    // Whether the box is kept at 16 bits too: 16-bit samples or a palette (of 16-bit entries).
+    bool deep() const
+    {
+        return !rgba && (format.bits == 16 || format.kind == StoredSamples::Palette);
+    }
 };
 
 // The colour samples of the JPEG and YCbCr pictures libtiff converts.
@@ -241,6 +254,7 @@ bool readLayout(TIFF* tif, Layout& layout)
         || !TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression)
         || !TIFFGetFieldDefaulted(tif, TIFFTAG_FILLORDER, &fillOrder))
         return false;
+    layout.photometric = photometric;
     if (layout.width == 0 || layout.height == 0 || layout.width > 0x7FFFFFFF
         || layout.height > 0x7FFFFFFF || std::uint64_t(layout.width) * layout.height > MaxPixels
         || channels == 0 || sampleFormat != SAMPLEFORMAT_UINT)
@@ -284,8 +298,10 @@ bool readLayout(TIFF* tif, Layout& layout)
         std::uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
         if (bits > 8 || !greyBits || !TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b))
             return false;
-        for (int i = 0; i < 1 << bits; ++i)
+        for (int i = 0; i < 1 << bits; ++i) {
             format.palette[std::size_t(i)] = rgb(eightBits(r[i]), eightBits(g[i]), eightBits(b[i]));
+            format.palette16[std::size_t(i)] = { r[i], g[i], b[i] };
+        }
         return true;
     }
     default:
@@ -320,22 +336,45 @@ struct Gather {
     Canvas& samples;
     std::vector<std::uint16_t> raw;
 
-    // The colour of stored samples: the colour ones, then the associated alpha if any.
-    Color colour(const unsigned* v) const
+    std::vector<std::uint16_t>* samples16 = nullptr; // when the layout is deep()
+
+    // The R, G, B of stored samples (the colour ones, then the associated alpha if any) at
+    // the stored depth, without the alpha; grey as R = G = B, not yet inverted.
+    std::array<unsigned, 3> straight(const unsigned* v) const
     {
         const StoredSamples& f = layout.format;
         const int colours = f.kind == StoredSamples::Rgb ? 3 : 1;
-        std::array<int, 3> c {};
+        std::array<unsigned, 3> c {};
         for (int i = 0; i < colours; ++i) {
             unsigned s = v[i];
             if (layout.alpha >= 0)
                 s = unpremultiplied(s, v[layout.alpha], (1u << f.bits) - 1);
-            c[std::size_t(i)] = eightOf(s, f.bits);
+            c[std::size_t(i)] = s;
         }
-        if (f.kind == StoredSamples::Rgb)
-            return rgb(c[0], c[1], c[2]);
-        const int grey = f.kind == StoredSamples::GreyInverted ? 255 - c[0] : c[0];
-        return rgb(grey, grey, grey);
+        if (colours == 1)
+            c[1] = c[2] = c[0];
+        return c;
+    }
+
+    // Sample (c, r) from stored samples: the colour, and at 16 bits when deep.
+    void set(const unsigned* v, std::size_t c, std::size_t r)
+    {
+        const StoredSamples& f = layout.format;
+        const std::array<unsigned, 3> s = straight(v);
+        const bool inverted = f.kind == StoredSamples::GreyInverted;
+        const auto eight
+            = [&](unsigned x) { return inverted ? 255 - eightOf(x, f.bits) : eightOf(x, f.bits); };
+        samples.row(int(r))[c] = rgb(eight(s[0]), eight(s[1]), eight(s[2]));
+        if (!samples16)
+            return;
+        std::uint16_t* out = at16(c, r);
+        for (std::size_t i = 0; i < 3; ++i)
+            out[i] = std::uint16_t(inverted ? 65535 - s[i] : s[i]);
+    }
+
+    std::uint16_t* at16(std::size_t c, std::size_t r)
+    {
+        return samples16->data() + 3 * (r * shown.columns().size() + c);
     }
 
     // Pixel `x` of `row` of plane `plane` is shown sample (c, r).
@@ -345,13 +384,15 @@ struct Gather {
         if (layout.planes == 1) {
             if (layout.alpha < 0) {
                 samples.row(int(r))[c] = f.pixel(row, x);
+                if (samples16)
+                    f.pixel16(row, x, at16(c, r));
                 return;
             }
             const std::uint64_t first = x * unsigned(f.channels);
             std::array<unsigned, 4> v {};
             for (int i = 0; i <= layout.alpha; ++i)
                 v[std::size_t(i)] = f.raw(row, first + unsigned(i));
-            samples.row(int(r))[c] = colour(v.data());
+            set(v.data(), c, r);
             return;
         }
         const std::size_t at = (r * shown.columns().size() + c) * 4;
@@ -360,7 +401,7 @@ struct Gather {
             std::array<unsigned, 4> v {};
             for (std::size_t i = 0; i < 4; ++i)
                 v[i] = raw[at + i];
-            samples.row(int(r))[c] = colour(v.data());
+            set(v.data(), c, r);
         }
     }
 };
@@ -590,6 +631,18 @@ bool readConverted(
     return true;
 }
 
+// The ICC profile the directory holds, if libtiff took it.
+ColourDescription profileOf(TIFF* tif)
+{
+    std::uint32_t size = 0;
+    const void* data = nullptr;
+    if (!TIFFGetField(tif, TIFFTAG_ICCPROFILE, &size, &data) || !data || size == 0
+        || size > MaxProfile)
+        return ColourDescription::none();
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    return ColourDescription::embedded(std::vector<std::uint8_t>(bytes, bytes + size), "TIFF");
+}
+
 } // namespace
 
 Result<DisplayPicture> readTiffForDisplay(ByteSource& source, int boxSide, Progress& progress)
@@ -611,9 +664,22 @@ Result<DisplayPicture> readTiffForDisplay(ByteSource& source, int boxSide, Progr
         return Error { NotValidMessage };
     const ShownPixels shown(int(layout.width), int(layout.height), 1, boxSide);
     Canvas samples = shown.samples();
+    std::vector<std::uint16_t> samples16
+        = layout.deep() ? shown.samples16() : std::vector<std::uint16_t>();
+    const auto picture = [&] {
+        DisplayPicture p
+            = shown.place(samples, layout.deep() && !shown.empty() ? &samples16 : nullptr);
+        p.colour = profileOf(tif.get());
+        p.bits = layout.rgba                               ? 8
+            : layout.format.kind == StoredSamples::Palette ? 16
+                                                           : layout.format.bits;
+        p.grey = layout.photometric == PHOTOMETRIC_MINISBLACK
+            || layout.photometric == PHOTOMETRIC_MINISWHITE;
+        return p;
+    };
     if (shown.empty())
-        return shown.place(samples);
-    Gather gather { layout, shown, samples, {} };
+        return picture();
+    Gather gather { layout, shown, samples, {}, layout.deep() ? &samples16 : nullptr };
     if (layout.planes > 1)
         gather.raw.resize(shown.rows().size() * shown.columns().size() * 4);
     Uncompressed uncompressed(tif.get(), source);
@@ -628,7 +694,7 @@ Result<DisplayPicture> readTiffForDisplay(ByteSource& source, int boxSide, Progr
         return cancelled();
     if (!read)
         return failure(source);
-    return shown.place(samples);
+    return picture();
 }
 
 } // namespace probnik

@@ -20,17 +20,19 @@ namespace probnik {
 // are decoded and converted to RGB by libtiff's RGBA interface. The stored values are kept;
 // 16-bit samples, in either byte order, and the palette's 16-bit entries become 8 bits by
 // eightBits. Colour under an associated (premultiplied) alpha is divided by it, rounded (alpha
-// 0 gives black); any other alpha is ignored. The orientation tag is not applied. Refused as
+// 0 gives black); any other alpha is ignored. 16-bit samples and palettes also give the box at
+// 16 bits (shown16), the same way. The colour description is the ICC profile of tag 34675,
+// up to 64 MiB (a larger one is not loaded). The orientation tag is not applied. Refused as
 // not valid: CMYK, Lab, floating-point and signed samples, and other photometrics.
 //
 // Only the strips or tiles that hold shown rows are read and decoded, and of tiles only those
 // that also hold shown columns, each down to its last shown row; one row or one tile is kept
 // at a time. Bounds a file cannot stretch: libtiff sees only the tags the picture is decoded
-// from (any other tag is never loaded); strip and tile tables are read entry by entry, and one
-// with more entries than the picture has strips or tiles is refused; libtiff's and our pieces
-// (a row, tile or strip region, a compressed strip or tile) are each at most 64 MiB; pictures
-// above 2^40 pixels are refused. Every row, strip or tile decoded advances `progress`; when
-// it answers false the read ends with cancelled(). Failures: "Bitmap image is not valid",
+// from and the ICC profile (any other tag is never loaded); strip and tile tables are read entry by
+// entry, and one with more entries than the picture has strips or tiles is refused; libtiff's and
+// our pieces (a row, tile or strip region, a compressed strip or tile) are each at most 64 MiB;
+// pictures above 2^40 pixels are refused. Every row, strip or tile decoded advances `progress`;
+// when it answers false the read ends with cancelled(). Failures: "Bitmap image is not valid",
 // "Stream read error".
 Result<DisplayPicture> readTiffForDisplay(ByteSource& source, int boxSide, Progress& progress);
 

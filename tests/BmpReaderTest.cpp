@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -280,6 +281,79 @@ TEST(BmpReader, FuzzRegressions)
         ++count;
     }
     EXPECT_GT(count, 0);
+}
+
+// A V5 picture of this colour space type whose profile data (or file name) `trailer` follows
+// the pixels, declared `declared` bytes long (its length when 0), at `offset` past them.
+std::string v5(std::uint32_t type, const std::string& trailer, std::uint32_t declared = 0,
+    std::uint32_t offset = 0)
+{
+    BmpFile f;
+    f.headerSize = 124;
+    f.masks = { 0, 0, 0, 0 };
+    std::string bytes = f.bytes();
+    const auto set = [&bytes](std::size_t at, std::uint32_t v) {
+        std::string le;
+        put32(le, v);
+        bytes.replace(14 + at, 4, le);
+    };
+    set(56, type);
+    for (std::size_t i = 0; i < 12; ++i) // endpoints and gammas: i + 1 each
+        set(60 + 4 * i, std::uint32_t(i + 1));
+    set(112, std::uint32_t(bytes.size() - 14 + offset));
+    set(116, declared ? declared : std::uint32_t(trailer.size()));
+    return bytes + trailer;
+}
+
+// The colour space of V4 and V5 headers: sRGB, an embedded profile as far as the file holds
+// it, a linked file's name, calibrated endpoints and gammas (none when they are empty).
+TEST(BmpReader, ColourSpaceOfTheHeader)
+{
+    using Kind = ColourDescription::Kind;
+    const std::string profile = "profile bytes, any";
+    const struct {
+        const char* what;
+        std::string bytes;
+        Kind kind;
+        std::string icc, linked;
+    } cases[] = {
+        { "suite V5 sRGB", fileBytes(Suite + "g/pal8v5.bmp"), Kind::Srgb, "", "" },
+        { "suite V4 calibrated", fileBytes(Suite + "g/pal8v4.bmp"), Kind::Calibrated, "", "" },
+        { "Win ", v5(0x57696E20, ""), Kind::Srgb, "", "" },
+        { "MBED", v5(0x4D424544, profile), Kind::Embedded, profile, "" },
+        { "MBED cut short", v5(0x4D424544, profile, 100), Kind::Embedded, profile, "" },
+        { "MBED past the end", v5(0x4D424544, profile, 0, 1000), Kind::Embedded, "", "" },
+        { "MBED of 65 MiB", v5(0x4D424544, profile, 65 << 20), Kind::None, "", "" },
+        { "LINK", v5(0x4C494E4B, std::string("C:\\icc\\wide.icm\0junk", 20)), Kind::Linked, "",
+            "C:\\icc\\wide.icm" },
+        { "calibrated", v5(0, ""), Kind::Calibrated, "", "" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ByteSource source(c.bytes);
+        Progress unwatched;
+        const auto r = readBmpForDisplay(source, 400, unwatched);
+        ASSERT_TRUE(r) << r.error().message;
+        const ColourDescription& colour = r.value().colour;
+        EXPECT_EQ(colour.kind, c.kind);
+        EXPECT_EQ(std::string(colour.icc.begin(), colour.icc.end()), c.icc);
+        EXPECT_EQ(colour.linkedName, c.linked);
+        EXPECT_EQ(colour.source,
+            c.kind == Kind::None                                      ? ""
+                : std::string(c.what).find("V4") != std::string::npos ? "BMP V4"
+                                                                      : "BMP V5");
+        EXPECT_FALSE(r.value().grey);
+        EXPECT_EQ(r.value().bits, 8);
+    }
+    // The calibrated fields as stored: the suite's sRGB-like endpoints, and ours.
+    ByteSource suite(cases[1].bytes), ours(cases[8].bytes);
+    Progress unwatched;
+    const ColourDescription fromSuite = readBmpForDisplay(suite, 400, unwatched).value().colour;
+    EXPECT_EQ(fromSuite.endpoints[0], 687194767);
+    EXPECT_EQ(fromSuite.endpoints[8], 848256041);
+    const ColourDescription fromOurs = readBmpForDisplay(ours, 400, unwatched).value().colour;
+    EXPECT_EQ(fromOurs.endpoints, (std::array<std::int32_t, 9> { 1, 2, 3, 4, 5, 6, 7, 8, 9 }));
+    EXPECT_EQ(fromOurs.gammas, (std::array<std::uint32_t, 3> { 10, 11, 12 }));
 }
 
 } // namespace

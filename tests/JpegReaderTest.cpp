@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
 #include <memory>
 #include <random>
 #include <string>
@@ -25,9 +26,16 @@ using namespace probnik;
 
 namespace {
 
+// A marker libjpeg writes after its own headers: its code and its data.
+struct Marker {
+    int code;
+    std::string data;
+};
+
 // A grey picture of noise (or of one grey when `flat`), compressed with these scans (one
-// baseline scan when none).
-std::string jpeg(int width, int height, const std::vector<jpeg_scan_info>& scans, bool flat)
+// baseline scan when none), with these markers.
+std::string jpeg(int width, int height, const std::vector<jpeg_scan_info>& scans, bool flat,
+    const std::vector<Marker>& markers = {})
 {
     jpeg_compress_struct info {};
     jpeg_error_mgr errors {};
@@ -46,6 +54,9 @@ std::string jpeg(int width, int height, const std::vector<jpeg_scan_info>& scans
         info.num_scans = int(scans.size());
     }
     jpeg_start_compress(&info, TRUE);
+    for (const Marker& m : markers)
+        jpeg_write_marker(
+            &info, m.code, reinterpret_cast<const JOCTET*>(m.data.data()), unsigned(m.data.size()));
     std::mt19937 random(5);
     std::vector<JSAMPLE> row(std::size_t(width), 128);
     while (info.next_scanline < info.image_height) {
@@ -177,6 +188,81 @@ TEST(JpegReader, ManyAppSegmentsAreNotKept)
     EXPECT_EQ(r.value().width, 30);
     EXPECT_EQ(r.value().height, 40);
     EXPECT_LT(source.value()->bytesRead(), 8000u * 64 * 1024 / 10);
+}
+
+// Big-endian EXIF data whose EXIF directory holds ColorSpace and a pointer to an
+// interoperability directory at `interop` (56 where it is put; at 60 its entries run
+// past the end) holding this index.
+std::string exif(unsigned colorSpace, const char* index, std::uint32_t interop = 56)
+{
+    std::string e = std::string("Exif\0\0MM\0\x2a\0\0\0\x08", 14);
+    const auto add = [&e](std::initializer_list<unsigned> bytes) {
+        for (const unsigned b : bytes)
+            e += char(b);
+    };
+    add({ 0, 1, 0x87, 0x69, 0, 4, 0, 0, 0, 1, 0, 0, 0, 26, 0, 0, 0, 0 }); // to the EXIF directory
+    add({ 0, 2, 0xA0, 0x01, 0, 3, 0, 0, 0, 1, colorSpace >> 8, colorSpace & 255, 0, 0 });
+    add({ 0xA0, 0x05, 0, 4, 0, 0, 0, 1, interop >> 24, interop >> 16 & 255, interop >> 8 & 255,
+        interop & 255, 0, 0, 0, 0 });
+    add({ 0, 1, 0, 1, 0, 2, 0, 0, 0, 4 });
+    e += std::string(index, 3) + '\0';
+    add({ 0, 0, 0, 0 });
+    return e;
+}
+
+// APP2 piece `number` of `count` of a profile.
+Marker piece(int number, int count, const std::string& bytes)
+{
+    return { JPEG_APP0 + 2, std::string("ICC_PROFILE\0", 12) + char(number) + char(count) + bytes };
+}
+
+// The profile of APP2 segments, put together in their numbers' order whatever the order in
+// the file, else what EXIF says; an incomplete profile is none.
+TEST(JpegReader, ColourDescriptionOfProfileOrExif)
+{
+    using Kind = ColourDescription::Kind;
+    std::string profile(150000, '\0');
+    std::mt19937 random(3);
+    for (char& b : profile)
+        b = char(random());
+    const std::string a = profile.substr(0, 60000), b = profile.substr(60000, 60000),
+                      c = profile.substr(120000);
+    const Marker srgb { JPEG_APP0 + 1, exif(1, "R98") };
+    const Marker r03 { JPEG_APP0 + 1, exif(0xFFFF, "R03") };
+    const struct {
+        const char* what;
+        std::vector<Marker> markers;
+        Kind kind;
+        const char* source;
+    } cases[] = {
+        { "three pieces in order", { piece(1, 3, a), piece(2, 3, b), piece(3, 3, c) },
+            Kind::Embedded, "JPEG APP2" },
+        { "three pieces in another order, and EXIF",
+            { srgb, piece(2, 3, b), piece(3, 3, c), piece(1, 3, a) }, Kind::Embedded, "JPEG APP2" },
+        { "a piece missing", { r03, piece(1, 3, a), piece(3, 3, c) }, Kind::AdobeRgb, "EXIF R03" },
+        { "a piece twice", { srgb, piece(1, 3, a), piece(1, 3, a), piece(3, 3, c) }, Kind::Srgb,
+            "EXIF ColorSpace 1" },
+        { "counts disagreeing", { piece(1, 2, a), piece(2, 3, b) }, Kind::None, "" },
+        { "ColorSpace 1", { srgb }, Kind::Srgb, "EXIF ColorSpace 1" },
+        { "R03", { r03 }, Kind::AdobeRgb, "EXIF R03" },
+        { "R98", { { JPEG_APP0 + 1, exif(0xFFFF, "R98") } }, Kind::None, "" },
+        { "R03 beyond the segment", { { JPEG_APP0 + 1, exif(0xFFFF, "R03", 60) } }, Kind::None,
+            "" },
+    };
+    for (const auto& t : cases) {
+        SCOPED_TRACE(t.what);
+        const std::string bytes = jpeg(16, 16, {}, true, t.markers);
+        ByteSource source(bytes);
+        const auto r = read(source);
+        ASSERT_TRUE(r) << r.error().message;
+        const ColourDescription& colour = r.value().colour;
+        EXPECT_EQ(colour.kind, t.kind);
+        EXPECT_EQ(colour.source, t.source);
+        EXPECT_EQ(std::string(colour.icc.begin(), colour.icc.end()),
+            t.kind == Kind::Embedded ? profile : "");
+        EXPECT_TRUE(r.value().grey);
+        EXPECT_EQ(r.value().bits, 8);
+    }
 }
 
 } // namespace

@@ -6,15 +6,20 @@
 #include "picture/PngReader.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 #include <zlib.h>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
 using namespace probnik;
 
@@ -69,14 +74,104 @@ std::string zeros(std::uint64_t count)
     return stream;
 }
 
-// An 8-bit grey picture whose image data is `data`.
-std::string png(std::uint32_t width, std::uint32_t height, bool interlaced, const std::string& data)
+// An 8-bit grey picture whose image data is `data`, with `chunks` before it.
+std::string png(std::uint32_t width, std::uint32_t height, bool interlaced, const std::string& data,
+    const std::string& chunks = "")
 {
     std::string header;
     put32(header, width);
     put32(header, height);
     header += std::string("\x08\x00\x00\x00", 4) + char(interlaced ? 1 : 0);
-    return "\x89PNG\r\n\x1a\n" + chunk("IHDR", header) + chunk("IDAT", data) + chunk("IEND", "");
+    return "\x89PNG\r\n\x1a\n" + chunk("IHDR", header) + chunks + chunk("IDAT", data)
+        + chunk("IEND", "");
+}
+
+// A profile libpng takes: a header of a display profile of this colour space ("RGB " or
+// "GRAY") with the D50 illuminant, and one tag of zeros to `size`; `mark` makes it this one.
+std::string iccProfile(const char* space, char mark, std::uint32_t size = 4096)
+{
+    std::string p(size, '\0');
+    const auto at = [&p](std::size_t i, std::uint32_t v) {
+        std::string s;
+        put32(s, v);
+        p.replace(i, 4, s);
+    };
+    at(0, size);
+    at(8, 0x04300000); // version 4.3
+    p.replace(12, 4, "mntr");
+    p.replace(16, 4, space);
+    p.replace(20, 4, "XYZ ");
+    p.replace(36, 4, "acsp");
+    at(68, 0xF6D6);
+    at(72, 0x10000);
+    at(76, 0xD32D);
+    p[100] = mark; // in the profile's identifier
+    at(128, 1);
+    p.replace(132, 4, "desc");
+    at(136, 144);
+    at(140, size - 144);
+    return p;
+}
+
+// An iCCP chunk of `profile` deflated, or of this zlib stream.
+std::string iccpChunk(const std::string& profile, const std::string& stream = "")
+{
+    std::string deflated = stream;
+    if (stream.empty()) {
+        uLongf size = compressBound(uLong(profile.size()));
+        deflated.resize(size);
+        compress2(reinterpret_cast<Bytef*>(deflated.data()), &size,
+            reinterpret_cast<const Bytef*>(profile.data()), uLong(profile.size()), 1);
+        deflated.resize(size);
+    }
+    return chunk("iCCP", std::string("icc\0\0", 5) + deflated);
+}
+
+std::string be32s(std::initializer_list<std::uint32_t> values)
+{
+    std::string s;
+    for (const std::uint32_t v : values)
+        put32(s, v);
+    return s;
+}
+
+// A picture written by libpng: `channels` of `bits`, each sample its own function of the
+// place, and `describe` setting its colour chunks.
+std::string written(png_uint_32 width, png_uint_32 height, int colorType, int bits, bool interlaced,
+    const std::function<unsigned(png_uint_32, png_uint_32, int)>& sample,
+    const std::function<void(png_structp, png_infop)>& describe)
+{
+    std::string bytes;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(
+        png, &bytes,
+        [](png_structp p, png_bytep data, png_size_t size) {
+            static_cast<std::string*>(png_get_io_ptr(p))
+                ->append(reinterpret_cast<char*>(data), size);
+        },
+        nullptr);
+    png_set_IHDR(png, info, width, height, bits, colorType,
+        interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+        PNG_FILTER_TYPE_DEFAULT);
+    describe(png, info);
+    const int channels = png_get_channels(png, info);
+    std::vector<std::vector<png_byte>> rows(height);
+    std::vector<png_bytep> pointers;
+    for (png_uint_32 y = 0; y < height; ++y) {
+        for (png_uint_32 x = 0; x < width; ++x)
+            for (int s = 0; s < channels; ++s) {
+                const unsigned v = sample(x, y, s);
+                if (bits == 16)
+                    rows[y].push_back(png_byte(v >> 8));
+                rows[y].push_back(png_byte(v & 255));
+            }
+        pointers.push_back(rows[y].data());
+    }
+    png_set_rows(png, info, pointers.data());
+    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return bytes;
 }
 
 // A file of 320 MB that is mostly a hole: 40 ancillary chunks of 8 MB before the image data
@@ -180,6 +275,118 @@ TEST(PngReader, DataPastTheLastRowIsNotValid)
             EXPECT_EQ(read.error().message, "Bitmap image is not valid");
         }
         EXPECT_LT(source.bytesRead(), 256 * 1024u);
+    }
+}
+
+// The colour chunks count in their order: an iCCP profile, else sRGB, else cHRM and gAMA; a
+// profile of more than 64 MiB is not taken, nor one that does not suit the pixels.
+TEST(PngReader, ColourChunksInTheirOrder)
+{
+    using Kind = ColourDescription::Kind;
+    const std::string grey = iccProfile("GRAY", 'g');
+    const std::string large = iccProfile("GRAY", 'l', 20 << 20);
+    const std::string srgb = chunk("sRGB", std::string(1, '\0'));
+    const std::array<std::uint32_t, 8> srgbPoints { 31270, 32900, 64000, 33000, 30000, 60000, 15000,
+        6000 };
+    const std::string chrm = chunk("cHRM",
+        be32s({ srgbPoints[0], srgbPoints[1], srgbPoints[2], srgbPoints[3], srgbPoints[4],
+            srgbPoints[5], srgbPoints[6], srgbPoints[7] }));
+    const std::string gama = chunk("gAMA", be32s({ 45455 }));
+    const struct {
+        const char* what;
+        std::string chunks;
+        Kind kind;
+        bool chromaticities, gamma;
+        const std::string* profile = nullptr;
+    } cases[] = {
+        { "all four", iccpChunk(grey) + srgb + chrm + gama, Kind::Embedded, false, false, &grey },
+        { "sRGB, cHRM, gAMA", srgb + chrm + gama, Kind::Srgb, false, false },
+        { "cHRM and gAMA", chrm + gama, Kind::Chromaticities, true, true },
+        { "gAMA", gama, Kind::Chromaticities, false, true },
+        { "a profile of 20 MiB", iccpChunk(large), Kind::Embedded, false, false, &large },
+        { "a profile of 80 MiB", iccpChunk(iccProfile("GRAY", 'h', 80 << 20)), Kind::None, false,
+            false },
+        { "an RGB profile on grey", iccpChunk(iccProfile("RGB ", 'c')), Kind::None, false, false },
+        { "nothing", "", Kind::None, false, false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string bytes = png(8, 8, false, zeros(8 * 9), c.chunks);
+        ByteSource source(bytes);
+        Progress unwatched;
+        const auto read = readPngForDisplay(source, 400, unwatched);
+        ASSERT_TRUE(read) << read.error().message;
+        const ColourDescription& colour = read.value().colour;
+        EXPECT_EQ(colour.kind, c.kind);
+        EXPECT_EQ(std::string(colour.icc.begin(), colour.icc.end()), c.profile ? *c.profile : "");
+        EXPECT_EQ(colour.chromaticities.has_value(), c.chromaticities);
+        if (c.chromaticities) {
+            EXPECT_EQ(*colour.chromaticities, srgbPoints);
+        }
+        EXPECT_EQ(colour.gamma.has_value(), c.gamma);
+        if (c.gamma) {
+            EXPECT_EQ(*colour.gamma, 45455u);
+        }
+        EXPECT_TRUE(read.value().grey);
+        EXPECT_EQ(read.value().bits, 8);
+    }
+}
+
+// Files libpng writes: their profile, depth and greyness, and for 16 bits a channel the box at
+// the file's own values, also when interlaced.
+TEST(PngReader, WrittenFilesKeepProfileAndFullDepth)
+{
+    const std::string rgbProfile = iccProfile("RGB ", 'r');
+    const auto withProfile = [&rgbProfile](png_structp png, png_infop info) {
+        png_set_iCCP(png, info, "icc", PNG_COMPRESSION_TYPE_BASE,
+            reinterpret_cast<png_const_bytep>(rgbProfile.data()), png_uint_32(rgbProfile.size()));
+    };
+    const struct {
+        const char* what;
+        int colorType, bits;
+        bool interlaced;
+    } cases[] = {
+        { "RGB 16", PNG_COLOR_TYPE_RGB, 16, false },
+        { "RGBA 16, interlaced", PNG_COLOR_TYPE_RGB_ALPHA, 16, true },
+        { "grey 16", PNG_COLOR_TYPE_GRAY, 16, false },
+        { "RGB 8", PNG_COLOR_TYPE_RGB, 8, false },
+    };
+    const png_uint_32 width = 37, height = 23;
+    // Every sample differs from its neighbours and from the other channels.
+    const auto sample = [](png_uint_32 x, png_uint_32 y, int s) {
+        return (x * 1777 + y * 313 + unsigned(s) * 20011) % 65536;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const bool grey = c.colorType == PNG_COLOR_TYPE_GRAY;
+        const auto value = [&](png_uint_32 x, png_uint_32 y, int s) {
+            const unsigned v = sample(x, y, s);
+            return c.bits == 16 ? v : v & 255;
+        };
+        const std::string bytes = written(width, height, c.colorType, c.bits, c.interlaced, value,
+            grey ? [](png_structp, png_infop) {}
+                 : std::function<void(png_structp, png_infop)>(withProfile));
+        ByteSource source(bytes);
+        Progress unwatched;
+        const auto read = readPngForDisplay(source, 400, unwatched);
+        ASSERT_TRUE(read) << read.error().message;
+        const DisplayPicture& shown = read.value();
+        EXPECT_EQ(shown.bits, c.bits);
+        EXPECT_EQ(shown.grey, grey);
+        EXPECT_EQ(shown.colour.kind,
+            grey ? ColourDescription::Kind::None : ColourDescription::Kind::Embedded);
+        EXPECT_EQ(
+            std::string(shown.colour.icc.begin(), shown.colour.icc.end()), grey ? "" : rgbProfile);
+        const int boxWidth = shown.shown.width(), boxHeight = shown.shown.height();
+        ASSERT_EQ(shown.shown16.size(),
+            c.bits == 16 ? std::size_t(boxWidth) * std::size_t(boxHeight) * 3 : 0);
+        for (std::size_t k = 0; k < shown.shown16.size(); ++k) {
+            const auto i = png_uint_32(k / 3 % std::size_t(boxWidth));
+            const auto j = png_uint_32(k / 3 / std::size_t(boxWidth));
+            const png_uint_32 x = i * width / png_uint_32(boxWidth);
+            const png_uint_32 y = j * height / png_uint_32(boxHeight);
+            ASSERT_EQ(shown.shown16[k], value(x, y, grey ? 0 : int(k % 3))) << x << ", " << y;
+        }
     }
 }
 

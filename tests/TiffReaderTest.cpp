@@ -145,7 +145,8 @@ TEST(TiffReader, ConvertedPicturesMatchLibtiffsWholeDecode)
     }
 }
 
-// 16-bit samples of uncompressed files are read where they lie, in the file's byte order.
+// 16-bit samples of uncompressed files are read where they lie, in the file's byte order;
+// the box keeps them at 16 bits as well, and the file's ICC profile comes with them.
 TEST(TiffReader, SixteenBitSamplesInEitherByteOrderMatchLibtiff)
 {
     const Case cases[] = {
@@ -166,6 +167,8 @@ TEST(TiffReader, SixteenBitSamplesInEitherByteOrderMatchLibtiff)
             TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, c.channels);
             TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, c.bits);
             TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+            const std::string profile = std::string("profile of ") + c.name;
+            TIFFSetField(tif, TIFFTAG_ICCPROFILE, std::uint32_t(profile.size()), profile.data());
         });
         // libtiff's decode, strip by strip or tile by tile, in the machine's byte order.
         std::vector<std::uint16_t> whole(std::size_t(width) * height * c.channels);
@@ -194,6 +197,24 @@ TEST(TiffReader, SixteenBitSamplesInEitherByteOrderMatchLibtiff)
             return c.channels == 1 ? rgb(eightBits(p[0]), eightBits(p[0]), eightBits(p[0]))
                                    : rgb(eightBits(p[0]), eightBits(p[1]), eightBits(p[2]));
         });
+        const DisplayPicture& shown = read.value();
+        EXPECT_EQ(shown.bits, 16);
+        EXPECT_EQ(shown.grey, c.channels == 1);
+        EXPECT_EQ(shown.colour.kind, ColourDescription::Kind::Embedded);
+        EXPECT_EQ(std::string(shown.colour.icc.begin(), shown.colour.icc.end()),
+            std::string("profile of ") + c.name);
+        const int boxWidth = shown.shown.width(), boxHeight = shown.shown.height();
+        ASSERT_EQ(shown.shown16.size(), std::size_t(boxWidth) * std::size_t(boxHeight) * 3);
+        for (int j = 0; j < boxHeight; ++j)
+            for (int i = 0; i < boxWidth; ++i) {
+                const std::size_t x = std::size_t(i) * width / std::size_t(boxWidth);
+                const std::size_t y = std::size_t(j) * height / std::size_t(boxHeight);
+                const std::uint16_t* p = &whole[(y * width + x) * c.channels];
+                const std::uint16_t* got
+                    = &shown.shown16[(std::size_t(j) * std::size_t(boxWidth) + std::size_t(i)) * 3];
+                for (std::size_t k = 0; k < 3; ++k)
+                    ASSERT_EQ(got[k], p[c.channels == 1 ? 0 : k]) << x << ", " << y;
+            }
     }
 }
 
