@@ -158,6 +158,10 @@ struct Space {
     double (*decode)(double);
     lab::Lab lab(Color c, Vec ref) const
     {
+        return lab(Vec { red(c) / 255.0, green(c) / 255.0, blue(c) / 255.0 }, ref);
+    }
+    lab::Lab lab(Vec value, Vec ref) const
+    {
         Mat m {};
         for (int k = 0; k < 3; ++k)
             for (int row = 0; row < 3; ++row)
@@ -167,8 +171,7 @@ struct Space {
         for (auto& row : m)
             for (int k = 0; k < 3; ++k)
                 row[k] *= s[k];
-        const Vec linear
-            = { decode(red(c) / 255.0), decode(green(c) / 255.0), decode(blue(c) / 255.0) };
+        const Vec linear = { decode(value[0]), decode(value[1]), decode(value[2]) };
         const Vec v = mul(product(bradford(IccD50, ref), bradford(white, IccD50)), mul(m, linear));
         const auto f = [](double t) {
             return t > 216.0 / 24389 ? std::cbrt(t) : (24389.0 / 27 * t + 16) / 116;
@@ -495,4 +498,25 @@ TEST_F(KolorymetriaTest, AChosenProfileMeasuresUntilTheFileOwnIsBack)
     EXPECT_EQ(kolor->Model->text(), assumed);
     EXPECT_EQ(row(0).mid(4, 3), (QStringList { "87.73", "-86.18", "83.18" }));
     EXPECT_FALSE(kolor->FileProfile->isEnabled());
+}
+
+// A picture of 16 bits a channel: its box values give the samples and the area their L*a*b*.
+TEST_F(KolorymetriaTest, SixteenBitValuesAreMeasuredWhereTheBoxHoldsThem)
+{
+    const Rect box = window->DisplayBox;
+    const std::array<std::uint16_t, 3> deep = { 51234, 40001, 1027 };
+    window->Picture16.clear();
+    for (int i = 0; i < (box.Right - box.Left) * (box.Bottom - box.Top); ++i)
+        window->Picture16.insert(window->Picture16.end(), deep.begin(), deep.end());
+    emit window->pictureOpened();
+    sample(box.Left + 5, box.Top + 7, rgb(200, 156, 4));
+    EXPECT_EQ(kolor->Table->model()->headerData(TKolorymetria::R, Qt::Horizontal).toString(),
+        QStringLiteral("R (16 bit)"));
+    EXPECT_EQ(row(0).mid(1, 3), (QStringList { "51234", "40001", "1027" }));
+    expectRow(0, Srgb.lab(Vec { deep[0] / 65535.0, deep[1] / 65535.0, deep[2] / 65535.0 }, D65));
+    EXPECT_TRUE(kolor->Model->text().contains(QStringLiteral("16 bitów na kanał")));
+
+    study->BitBtn1->click(); // every pixel of the box
+    EXPECT_EQ(texts(kolor->AreaMean), row(0).mid(4, 3));
+    EXPECT_EQ(texts(kolor->AreaDev), (QStringList { "0.00", "0.00", "0.00" }));
 }
