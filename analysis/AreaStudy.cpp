@@ -4,7 +4,6 @@
 #include "analysis/AreaStudy.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 namespace probnik {
@@ -17,11 +16,8 @@ AreaStudy studyArea(const Canvas& source, Rect area, const ChannelBounds& bounds
     const int right = std::min(area.Right, source.width());
     const int bottom = std::min(area.Bottom, source.height());
 
+    AreaStudy study;
     ChannelAccumulator r, g, b;
-    // The matches go to the L*a*b* sums in batches, which the accumulator converts fastest.
-    lab::LabAccumulator labSums;
-    std::array<Color, 256> batch;
-    std::size_t held = 0;
     for (int x = left; x < right; ++x)
         for (int y = top; y < bottom; ++y) {
             const Color c = source.pixel(x, y);
@@ -30,19 +26,12 @@ AreaStudy studyArea(const Canvas& source, Rect area, const ChannelBounds& bounds
             r.add(red(c));
             g.add(green(c));
             b.add(blue(c));
-            batch[held++] = c;
-            if (held == batch.size()) {
-                labSums.add(batch);
-                held = 0;
-            }
+            study.Matches.push_back(c);
+            study.MatchPoints.push_back({ x, y });
             if (marks)
                 marks->setPixel(x, y, Black);
         }
-    labSums.add(std::span(batch.data(), held));
-
-    AreaStudy study;
     study.Count = r.count();
-    study.Lab = labSums.result();
     if (study.Count == 0)
         return study;
 

@@ -4,12 +4,12 @@
 #pragma once
 
 #include "analysis/ChannelStats.h"
-#include "analysis/Colorimetry.h"
 #include "common/Color.h"
 #include "common/Geometry.h"
 #include "picture/Canvas.h"
 
 #include <optional>
+#include <vector>
 
 namespace probnik {
 
@@ -32,7 +32,10 @@ struct ChannelBounds {
 struct AreaStudy {
     int Count = 0; // the pixels within the bounds
     ColourStatistics Stats; // their statistics; all 0 without a match
-    lab::LabStatistics Lab; // the same pixels in CIE L*a*b*
+    // The matches themselves, in the order visited: their colours and their points, for
+    // the colorimetry to measure through the picture's profile.
+    std::vector<Color> Matches;
+    std::vector<Point> MatchPoints;
 };
 
 // Studies the pixels of source in area (Right and Bottom excluded) that lie within the bounds,

@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 namespace probnik::lab {
 
@@ -306,8 +308,50 @@ LabStatistics LabAccumulator::result() const
     return s;
 }
 
+namespace {
+
+// The shortest text that reads back as the value, whatever the locale.
+std::string shortest(double value)
+{
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    return { text, end };
+}
+
+std::string bitsText(int bits)
+{
+    const int last = bits % 10;
+    const bool few = last >= 2 && last <= 4 && (bits % 100 < 12 || bits % 100 > 14);
+    return std::to_string(bits) + (bits == 1 ? " bit" : few ? " bity" : " bitów") + " na kanał";
+}
+
+} // namespace
+
+std::string colourModel(
+    const colour::ColourProfile& profile, colour::ReferenceWhite white, int bitsPerChannel)
+{
+    // A file that says nothing is read as the program always read it, and the line says so
+    // as it always did.
+    const std::string model = profile.origin() == colour::ProfileOrigin::Assumed
+        ? "sRGB (IEC 61966-2-1), przyjęty: plik nie opisuje swoich barw"
+        : profile.text();
+    const colour::WhitePoint w = colour::whitePoint(white);
+    return "Model barw: " + model + ", biel odniesienia " + std::string(colour::whiteName(white))
+        + " (Xn " + shortest(w.X) + ", Yn " + shortest(w.Y) + ", Zn " + shortest(w.Z) + "), "
+        + bitsText(bitsPerChannel) + ", CIE 1976 L*a*b*, ΔE00 CIEDE2000 (kL = kC = kH = 1)";
+}
+
 std::optional<Error> writeCsv(
     std::ostream& out, std::span<const Color> samples, Lab reference, std::string_view separator)
+{
+    std::vector<CsvSample> rows;
+    for (const Color c : samples)
+        rows.push_back({ red(c), green(c), blue(c), labFromColor(c) });
+    return writeCsv(out, rows, reference, separator, ColourModel);
+}
+
+std::optional<Error> writeCsv(std::ostream& out, std::span<const CsvSample> samples, Lab reference,
+    std::string_view separator, std::string_view model)
 {
     if (separator.empty() || std::any_of(separator.begin(), separator.end(), breaksNumbers))
         return Error { "Tego separatora nie da się użyć w pliku CSV z liczbami" };
@@ -322,16 +366,15 @@ std::optional<Error> writeCsv(
     text += "\r\n";
 
     int nr = 0;
-    for (const Color c : samples) {
-        const Lab lab = labFromColor(c);
-        const LCh lch = lchFromLab(lab);
+    for (const CsvSample& s : samples) {
+        const LCh lch = lchFromLab(s.lab);
         const std::string h = hueDecimals(lch.h, 4);
-        text += std::to_string(++nr) + sep + std::to_string(red(c)) + sep + std::to_string(green(c))
-            + sep + std::to_string(blue(c)) + sep + fourDecimals(lab.L) + sep + fourDecimals(lab.a)
-            + sep + fourDecimals(lab.b) + sep + fourDecimals(lch.C) + sep + h + sep
-            + fourDecimals(deltaE00(lab, reference)) + "\r\n";
+        text += std::to_string(++nr) + sep + std::to_string(s.r) + sep + std::to_string(s.g) + sep
+            + std::to_string(s.b) + sep + fourDecimals(s.lab.L) + sep + fourDecimals(s.lab.a) + sep
+            + fourDecimals(s.lab.b) + sep + fourDecimals(lch.C) + sep + h + sep
+            + fourDecimals(deltaE00(s.lab, reference)) + "\r\n";
     }
-    text += ColourModel;
+    text += model;
     text += "\r\n";
 
     out.write(text.data(), std::streamsize(text.size()));

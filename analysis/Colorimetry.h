@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "colour/LabConversion.h"
 #include "common/Color.h"
 #include "common/Result.h"
 
@@ -43,6 +44,11 @@ struct LCh {
 inline constexpr std::string_view ColourModel
     = "Model barw: sRGB (IEC 61966-2-1), biel odniesienia D65 (Xn 95.047, Yn 100, Zn 108.883), "
       "CIE 1976 L*a*b*, ΔE00 CIEDE2000 (kL = kC = kH = 1)";
+
+// The model of the window and the CSV file in one line: the profile and where it came from,
+// the reference white, the depth of the values measured, then the L*a*b* and dE00 formulas.
+std::string colourModel(
+    const colour::ColourProfile& profile, colour::ReferenceWhite white, int bitsPerChannel);
 
 // The conversion at full double precision. Channel values are clamped to 0..255.
 Lab labFromRgb(int r, int g, int b);
@@ -103,5 +109,14 @@ inline LabStatistics areaStatistics(std::span<const Color> colors)
 // sign (the numbers would run into it), and when the stream fails.
 std::optional<Error> writeCsv(
     std::ostream& out, std::span<const Color> samples, Lab reference, std::string_view separator);
+
+// The same table with each sample's channel values as shown (at the picture's depth) and its
+// L*a*b* as measured, and `model` as the last line.
+struct CsvSample {
+    int r = 0, g = 0, b = 0;
+    Lab lab;
+};
+std::optional<Error> writeCsv(std::ostream& out, std::span<const CsvSample> samples, Lab reference,
+    std::string_view separator, std::string_view model);
 
 } // namespace probnik::lab

@@ -14,7 +14,9 @@
 #include <QAbstractTableModel>
 #include <QAction>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -30,6 +32,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
+#include <functional>
 #include <sstream>
 
 using namespace probnik;
@@ -51,34 +55,84 @@ QString hueText(double degrees)
     return QString::fromStdString(hueDecimals(degrees, 2));
 }
 
+// A profile's primaries are stored in 16.16 fixed point, which leaves a neutral grey a* and
+// b* of about 1e-6 and so a hue of noise. Far below the window's and the file's last decimal,
+// such values are taken as the zero they stand for.
+double denoised(double v)
+{
+    return std::abs(v) < 1e-4 ? 0.0 : v;
+}
+
+lab::Lab fromConverter(colour::Lab v)
+{
+    return { v.L, denoised(v.a), denoised(v.b) };
+}
+
+colour::PixelKind pixelKind()
+{
+    return ProbnikMain && ProbnikMain->PictureGrey ? colour::PixelKind::Grey
+                                                   : colour::PixelKind::Rgb;
+}
+
+// The folder the profile dialog starts in: the user's profiles, else the system's.
+QString profileFolder()
+{
+    const QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    const QString user
+        = (data.isEmpty() ? QDir::homePath() + QStringLiteral("/.local/share") : data)
+        + QStringLiteral("/icc");
+    return QFileInfo(user).isDir() ? user : QStringLiteral("/usr/share/color/icc");
+}
+
 } // namespace
 
 // The rows of the table, worked out once per sample; dE00 follows the reference.
 class LabTableModel : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
+    using Deep = std::optional<std::array<std::uint16_t, 3>>;
 
     // Samples are only ever added or removed at the end, or all cleared: rows that stay keep
     // their selection.
-    void setColours(const std::vector<Color>& colours)
+    // How a sample is measured: its L*a*b* and the channel values shown.
+    struct Measured {
+        lab::Lab lab;
+        std::array<int, 3> shown;
+    };
+    using Measure = std::function<Measured(std::size_t)>;
+
+    // The samples measured again, with the depth the columns are headed with.
+    void setMeasure(Measure measure, int bits)
+    {
+        m_measure = std::move(measure);
+        m_bits = bits;
+        for (std::size_t i = 0; i < m_rows.size(); ++i)
+            m_rows[i] = makeRow(m_rows[i].colour, m_rows[i].deep, i);
+        emit headerDataChanged(Qt::Horizontal, 0, TKolorymetria::ColumnCount - 1);
+        if (!m_rows.empty())
+            emit dataChanged(index(0, 0), index(rowCount() - 1, TKolorymetria::ColumnCount - 1));
+    }
+
+    void setColours(const std::vector<Color>& colours, const std::vector<Deep>& deep)
     {
         const int old = int(m_rows.size());
         const int now = int(colours.size());
-        const int kept
-            = int(std::mismatch(m_rows.begin(), m_rows.end(), colours.begin(), colours.end(),
-                      [](const Row& row, Color c) { return row.colour == c; })
-                      .first
-                - m_rows.begin());
+        int kept = 0;
+        while (kept < std::min(old, now)
+            && m_rows[std::size_t(kept)].colour == colours[std::size_t(kept)]
+            && m_rows[std::size_t(kept)].deep == deep[std::size_t(kept)])
+            ++kept;
         if (kept < std::min(old, now)) {
             beginResetModel();
             m_rows.clear();
-            for (const Color c : colours)
-                m_rows.push_back(makeRow(c));
+            for (std::size_t i = 0; i < colours.size(); ++i)
+                m_rows.push_back(makeRow(colours[i], deep[i], i));
             endResetModel();
         } else if (now > old) {
             beginInsertRows({}, old, now - 1);
             for (int i = old; i < now; ++i)
-                m_rows.push_back(makeRow(colours[std::size_t(i)]));
+                m_rows.push_back(
+                    makeRow(colours[std::size_t(i)], deep[std::size_t(i)], std::size_t(i)));
             endInsertRows();
         } else if (now < old) {
             beginRemoveRows({}, now, old - 1);
@@ -102,11 +156,9 @@ public:
         case TKolorymetria::Nr:
             return QString::number(row + 1);
         case TKolorymetria::R:
-            return QString::number(red(r.colour));
         case TKolorymetria::G:
-            return QString::number(green(r.colour));
         case TKolorymetria::B:
-            return QString::number(blue(r.colour));
+            return QString::number(r.shown[std::size_t(column - TKolorymetria::R)]);
         case TKolorymetria::L:
             return twoDecimals(r.lab.L);
         case TKolorymetria::A:
@@ -153,23 +205,33 @@ public:
             return QAbstractTableModel::headerData(section, orientation, role);
         static const char* const names[]
             = { "Nr", "R", "G", "B", "L*", "a*", "b*", "C*", "h", "ΔE00" };
-        return section >= 0 && section < TKolorymetria::ColumnCount
-            ? QString::fromUtf8(names[section])
-            : QString();
+        if (section < 0 || section >= TKolorymetria::ColumnCount)
+            return QString();
+        const QString name = QString::fromUtf8(names[section]);
+        // Values beyond 8 bits name their depth, so that 65535 is not read as a slip.
+        if (m_bits != 8 && section >= TKolorymetria::R && section <= TKolorymetria::B)
+            return QStringLiteral("%1 (%2 bit)").arg(name).arg(m_bits);
+        return name;
     }
+
+    const std::array<int, 3>& shown(int row) const { return m_rows[std::size_t(row)].shown; }
 
 private:
     struct Row {
         Color colour;
+        Deep deep;
+        std::array<int, 3> shown;
         lab::Lab lab;
         lab::LCh lch;
     };
-    static Row makeRow(Color c)
+    Row makeRow(Color c, const Deep& deep, std::size_t i) const
     {
-        const lab::Lab l = lab::labFromColor(c);
-        return { c, l, lab::lchFromLab(l) };
+        const Measured m = m_measure(i);
+        return { c, deep, m.shown, m.lab, lab::lchFromLab(m.lab) };
     }
 
+    Measure m_measure;
+    int m_bits = 8;
     std::vector<Row> m_rows;
     std::optional<lab::Lab> m_reference;
     int m_referenceRow = -1;
@@ -182,11 +244,15 @@ TKolorymetria::TKolorymetria(QWidget* parent)
     setWindowTitle(QStringLiteral("Kolorymetria"));
     buildDesign();
     // Created after the main window and the area study, it follows both from the start.
-    if (ProbnikMain)
+    if (ProbnikMain) {
         connect(ProbnikMain, &TProbnikMain::samplesChanged, this, &TKolorymetria::refreshSamples);
+        connect(ProbnikMain, &TProbnikMain::pictureOpened, this, &TKolorymetria::pictureOpened);
+        White->setCurrentIndex(ProbnikMain->LabWhite == colour::ReferenceWhite::D50 ? 1 : 0);
+    }
     if (Global)
         connect(Global, &TGlobal::studied, this, &TKolorymetria::showArea);
-    refreshSamples();
+    connect(White, &QComboBox::currentIndexChanged, this, &TKolorymetria::WhiteChange);
+    pictureOpened();
 }
 
 TKolorymetria::~TKolorymetria()
@@ -258,11 +324,35 @@ StatisticsBlock statisticsBlock(QWidget* parent, const QString& title, QLabel* (
 void TKolorymetria::buildDesign()
 {
     auto* layout = new QVBoxLayout(this);
-    Model = new QLabel(
-        QString::fromUtf8(lab::ColourModel.data(), qsizetype(lab::ColourModel.size())), this);
+    Model = new QLabel(this);
     Model->setObjectName(QStringLiteral("Model"));
+    Model->setTextFormat(Qt::PlainText); // a profile's own name may hold anything
     Model->setWordWrap(true);
     layout->addWidget(Model);
+
+    auto* choices = new QHBoxLayout;
+    White = new QComboBox(this);
+    White->setObjectName(QStringLiteral("White"));
+    White->addItems({ QStringLiteral("D65"), QStringLiteral("D50") });
+    White->setToolTip(
+        QStringLiteral("Biel odniesienia L*a*b*: D65 (domyślna) albo D50 (ICC, druk)"));
+    auto* whiteCaption = new QLabel(QStringLiteral("&Biel odniesienia:"), this);
+    whiteCaption->setBuddy(White);
+    choices->addWidget(whiteCaption);
+    choices->addWidget(White);
+    choices->addStretch(1);
+    LoadProfile = new QPushButton(QStringLiteral("&Wczytaj profil…"), this);
+    LoadProfile->setObjectName(QStringLiteral("LoadProfile"));
+    LoadProfile->setToolTip(
+        QStringLiteral("Mierz przez profil ICC z pliku (.icc, .icm) zamiast profilu obrazu"));
+    connect(LoadProfile, &QPushButton::clicked, this, &TKolorymetria::LoadProfileClick);
+    choices->addWidget(LoadProfile);
+    FileProfile = new QPushButton(QStringLiteral("&Profil pliku"), this);
+    FileProfile->setObjectName(QStringLiteral("FileProfile"));
+    FileProfile->setToolTip(QStringLiteral("Wróć do profilu, który podaje sam obraz"));
+    connect(FileProfile, &QPushButton::clicked, this, &TKolorymetria::FileProfileClick);
+    choices->addWidget(FileProfile);
+    layout->addLayout(choices);
     buildTable(layout);
     buildReferenceRow(layout);
     buildStatisticsBlocks(layout);
@@ -368,25 +458,136 @@ std::optional<lab::Lab> TKolorymetria::reference() const
     if (TypedReference)
         return TypedReference;
     if (ReferenceSample < int(Colors.size()))
-        return lab::labFromColor(Colors[std::size_t(ReferenceSample)]);
+        return sampleLab(std::size_t(ReferenceSample));
     return std::nullopt;
+}
+
+lab::Lab TKolorymetria::sampleLab(std::size_t i) const
+{
+    if (const auto& deep = Deep[i]; deep && m_bits == 16)
+        return fromConverter(
+            m_converter->lab16(std::span(deep->data(), std::size_t(m_converter->channels()))));
+    return fromConverter(m_converter->lab(Colors[i]));
+}
+
+namespace {
+
+// The picture's values at 16 bits at a window point, where the box holds it.
+std::optional<std::array<std::uint16_t, 3>> deepAt(Point p)
+{
+    if (!ProbnikMain || ProbnikMain->Picture16.empty())
+        return std::nullopt;
+    const Rect box = ProbnikMain->DisplayBox;
+    if (p.x < box.Left || p.x >= box.Right || p.y < box.Top || p.y >= box.Bottom)
+        return std::nullopt;
+    const std::size_t at = (std::size_t(p.y - box.Top) * std::size_t(box.Right - box.Left)
+                               + std::size_t(p.x - box.Left))
+        * 3;
+    const auto& values = ProbnikMain->Picture16;
+    if (at + 2 >= values.size())
+        return std::nullopt;
+    return std::array { values[at], values[at + 1], values[at + 2] };
+}
+
+} // namespace
+
+void TKolorymetria::pictureOpened()
+{
+    FileColour = ProbnikMain
+        ? colour::ColourProfile::fromDescription(ProbnikMain->PictureColour, pixelKind())
+        : colour::ColourProfile::assumedSrgb(pixelKind());
+    ChosenColour.reset();
+    // The last study measured the picture that is gone.
+    m_studied = false;
+    Area.reset();
+    m_area8.clear();
+    m_area16.clear();
+    measure();
+}
+
+void TKolorymetria::measure()
+{
+    m_bits = ProbnikMain && !ProbnikMain->Picture16.empty() ? 16 : 8;
+    const colour::ColourProfile& profile = ChosenColour ? *ChosenColour : FileColour;
+    const auto white
+        = White->currentIndex() == 1 ? colour::ReferenceWhite::D50 : colour::ReferenceWhite::D65;
+    m_converter = std::make_unique<colour::LabConverter>(profile, white, m_bits);
+    const std::string model = lab::colourModel(profile, white, m_bits);
+    Model->setText(QString::fromStdString(model));
+    FileProfile->setEnabled(ChosenColour.has_value());
+    m_model->setMeasure(
+        [this](std::size_t i) {
+            const Color c = Colors[i];
+            const auto& deep = Deep[i];
+            // The columns keep one unit: an 8-bit value beside 16-bit ones is scaled to them.
+            const int scale = m_bits == 16 ? 257 : 1;
+            return LabTableModel::Measured { sampleLab(i),
+                deep && m_bits == 16
+                    ? std::array<int, 3> { (*deep)[0], (*deep)[1], (*deep)[2] }
+                    : std::array<int, 3> { red(c) * scale, green(c) * scale, blue(c) * scale } };
+        },
+        m_bits);
+    refreshSamples();
+    measureArea();
+}
+
+void TKolorymetria::WhiteChange()
+{
+    const auto white
+        = White->currentIndex() == 1 ? colour::ReferenceWhite::D50 : colour::ReferenceWhite::D65;
+    if (ProbnikMain)
+        ProbnikMain->LabWhite = white;
+    measure();
+}
+
+void TKolorymetria::LoadProfileClick()
+{
+    const QString path = ProbnikApplication::dialogs().openProfile(this, profileFolder());
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (file.size() > qint64(colour::MaxProfileBytes) || !file.open(QIODevice::ReadOnly)) {
+        ProbnikApplication::showError(this,
+            QStringLiteral("Nie można wczytać profilu %1").arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    auto chosen = colour::ColourProfile::chosen(
+        std::span(
+            reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())),
+        QFileInfo(path).fileName().toStdString(), pixelKind());
+    if (!chosen) {
+        ProbnikApplication::showError(this, QString::fromStdString(chosen.error().message));
+        return;
+    }
+    ChosenColour = std::move(chosen.value());
+    measure();
+}
+
+void TKolorymetria::FileProfileClick()
+{
+    ChosenColour.reset();
+    measure();
 }
 
 void TKolorymetria::refreshSamples()
 {
     Colors.clear();
+    Deep.clear();
     if (ProbnikMain) {
         const SampleStore& store = ProbnikMain->Samples;
         for (int i = 0; i < store.SampleCount; ++i) {
             const SampleColor& s = store.SampleColors[std::size_t(i)];
             Colors.push_back(rgb(s.R, s.G, s.B));
+            Deep.push_back(
+                m_bits == 16 ? deepAt(store.SamplePoints[std::size_t(i)]) : std::nullopt);
         }
     }
     // The chosen sample gone, sample 1 is the reference again.
     if (ReferenceSample >= int(Colors.size()))
         ReferenceSample = 0;
     const int before = m_model->rowCount();
-    m_model->setColours(Colors);
+    m_model->setColours(Colors, Deep);
     if (m_model->rowCount() > before)
         Table->scrollToBottom();
     Zapisz->setEnabled(!Colors.empty());
@@ -394,8 +595,46 @@ void TKolorymetria::refreshSamples()
     showReference();
 }
 
-void TKolorymetria::showArea(const lab::LabStatistics& area)
+void TKolorymetria::showArea(const AreaStudy& study)
 {
+    m_studied = true;
+    m_area8.clear();
+    m_area16.clear();
+    for (std::size_t i = 0; i < study.Matches.size(); ++i) {
+        const auto deep = m_bits == 16 && i < study.MatchPoints.size()
+            ? deepAt(study.MatchPoints[i])
+            : std::nullopt;
+        if (deep)
+            m_area16.insert(m_area16.end(), deep->begin(), deep->end());
+        else
+            m_area8.push_back(study.Matches[i]);
+    }
+    measureArea();
+}
+
+void TKolorymetria::measureArea()
+{
+    if (!m_studied) {
+        showStatistics();
+        return;
+    }
+    colour::LabAccumulator sums(*m_converter);
+    sums.add(m_area8);
+    if (m_bits == 16 && m_converter->channels() == 3) {
+        sums.add16(m_area16);
+    } else if (m_bits == 16) {
+        std::vector<std::uint16_t> grey;
+        grey.reserve(m_area16.size() / 3);
+        for (std::size_t i = 0; i < m_area16.size(); i += 3)
+            grey.push_back(m_area16[i]);
+        sums.add16(grey);
+    }
+    const colour::LabStatistics s = sums.result();
+    lab::LabStatistics area;
+    area.count = s.count;
+    area.mean = fromConverter(s.mean);
+    if (s.stdDev)
+        area.stdDev = fromConverter(*s.stdDev);
     Area = area;
     showStatistics();
 }
@@ -455,8 +694,8 @@ void TKolorymetria::showStatistics()
     };
 
     std::vector<lab::Lab> labs;
-    for (const Color c : Colors)
-        labs.push_back(lab::labFromColor(c));
+    for (std::size_t i = 0; i < Colors.size(); ++i)
+        labs.push_back(sampleLab(i));
     const lab::SampleLabStatistics samples = lab::sampleStatistics(labs);
     const bool any = samples.count > 0;
     show(SampleMean, any ? std::optional(samples.mean) : std::nullopt);
@@ -476,9 +715,15 @@ void TKolorymetria::ZapiszClick()
 {
     if (!ProbnikMain || Colors.empty())
         return;
-    saveCsvAs(this, ProbnikMain->InitialDir, [this](std::ostream& out) {
+    std::vector<lab::CsvSample> rows;
+    for (int i = 0; i < m_model->rowCount(); ++i) {
+        const auto& shown = m_model->shown(i);
+        rows.push_back({ shown[0], shown[1], shown[2], sampleLab(std::size_t(i)) });
+    }
+    const std::string model = Model->text().toStdString();
+    saveCsvAs(this, ProbnikMain->InitialDir, [&](std::ostream& out) {
         return lab::writeCsv(
-            out, Colors, *reference(), ProbnikMain->Separator.toUtf8().toStdString());
+            out, rows, *reference(), ProbnikMain->Separator.toUtf8().toStdString(), model);
     });
 }
 

@@ -3,15 +3,21 @@
 
 #pragma once
 
+#include "analysis/AreaStudy.h"
 #include "analysis/Colorimetry.h"
+#include "colour/LabConversion.h"
 #include "common/Color.h"
 
 #include <QWidget>
 
+#include <array>
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
 class QAction;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -22,7 +28,9 @@ class LabTableModel;
 // The colorimetry window: the main window's samples in CIE L*a*b* and LCh with their dE00 to a
 // reference, the samples' L*a*b* statistics and those of the last area study. Modeless and
 // created once; it follows the samples and the studies whether shown or not. The reference is
-// sample 1 until a row is double-clicked or L*, a*, b* are typed in.
+// sample 1 until a row is double-clicked or L*, a*, b* are typed in. Every L*a*b* goes through
+// the picture's profile (or one the user chose) at the chosen reference white, from the
+// picture's 16-bit values where it has them.
 class TKolorymetria : public QWidget {
     Q_OBJECT
 public:
@@ -32,7 +40,10 @@ public:
     // The table's columns as shown; the CSV file names dE00 in ASCII.
     enum Column { Nr, R, G, B, L, A, Bstar, C, H, DeltaE, ColumnCount };
 
-    QLabel* Model = nullptr; // the colour model
+    QLabel* Model = nullptr; // the colour model: the profile, the white, the depth
+    QComboBox* White = nullptr; // the reference white: D65, D50
+    QPushButton* LoadProfile = nullptr; // "Wczytaj profil…"
+    QPushButton* FileProfile = nullptr; // "Profil pliku"
     QTableView* Table = nullptr;
     QLabel* Reference = nullptr; // "Odniesienie: ..."
     QLineEdit* RefL = nullptr;
@@ -51,8 +62,14 @@ public:
     QAction* SaveAction = nullptr; // Ctrl+S
     QAction* CopyAction = nullptr; // Ctrl+C
 
-    // The samples, as the main window holds them.
+    // The samples, as the main window holds them, with their values at 16 bits where the
+    // picture has them (the sample lies in the box of a picture of more than 8 bits).
     std::vector<probnik::Color> Colors;
+    std::vector<std::optional<std::array<std::uint16_t, 3>>> Deep;
+    // The opened picture's own profile, and the one the user chose instead until the next Open.
+    probnik::colour::ColourProfile FileColour
+        = probnik::colour::ColourProfile::assumedSrgb(probnik::colour::PixelKind::Rgb);
+    std::optional<probnik::colour::ColourProfile> ChosenColour;
     // The reference: a sample (index into Colors) or typed values.
     int ReferenceSample = 0;
     std::optional<probnik::lab::Lab> TypedReference;
@@ -61,10 +78,19 @@ public:
 
     // The reference's L*a*b*; none while it is a sample and there are none.
     std::optional<probnik::lab::Lab> reference() const;
+    // Sample i's L*a*b* as measured.
+    probnik::lab::Lab sampleLab(std::size_t i) const;
+    const probnik::colour::LabConverter& converter() const { return *m_converter; }
+    // The bits a channel of the values measured: 16 where the picture has them, else 8.
+    int bits() const { return m_bits; }
 
     // Handlers.
     void refreshSamples(); // reads the main window's samples
-    void showArea(const probnik::lab::LabStatistics& area);
+    void pictureOpened(); // takes the new picture's profile and depth
+    void showArea(const probnik::AreaStudy& study);
+    void WhiteChange(); // the white chosen
+    void LoadProfileClick();
+    void FileProfileClick();
     void chooseSample(int row); // a double click on a row
     void RefSetClick(); // the typed L*, a*, b*
     void ZapiszClick();
@@ -77,8 +103,17 @@ private:
     void buildStatisticsBlocks(QVBoxLayout* layout); // the samples' and the area's
     void showReference(); // the reference's caption and everything measured against it
     void showStatistics();
+    void measure(); // a new converter: every value measured again
+    void measureArea();
 
     LabTableModel* m_model = nullptr;
+    std::unique_ptr<probnik::colour::LabConverter> m_converter;
+    int m_bits = 8;
+    // The last area study's matches: 8-bit colours, and values at 16 bits where the picture
+    // had them, channels() values each.
+    std::vector<probnik::Color> m_area8;
+    std::vector<std::uint16_t> m_area16;
+    bool m_studied = false;
 };
 
 extern TKolorymetria* Kolorymetria;

@@ -208,7 +208,7 @@ void TGlobal::BitBtn1Click()
         = studyArea(ProbnikMain->ScreenCopy, area, bounds, &ProbnikMain->canvas());
     ProbnikMain->Client->update();
     Count = study.Count;
-    emit studied(study.Lab);
+    emit studied(study);
     if (Count == 0) {
         ProbnikApplication::dialogs().message(this,
             QStringLiteral("Nie znaleziono ani jednego punktu spełniającego wybrane warunki!"));

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "analysis/AreaStudy.h"
 #include "analysis/ChannelStats.h"
 #include "analysis/Colorimetry.h"
 #include "analysis/ResultGrid.h"
@@ -68,8 +69,8 @@ public:
     void CancelBtnClick();
 
 signals:
-    // After every study, also one without a match: the matches' statistics in CIE L*a*b*.
-    void studied(const probnik::lab::LabStatistics& area);
+    // After every study, also one without a match: the study with its matches.
+    void studied(const probnik::AreaStudy& study);
 
 protected:
     void showEvent(QShowEvent* event) override;

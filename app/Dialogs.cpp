@@ -75,6 +75,20 @@ private:
 
 } // namespace
 
+QString Dialogs::openProfile(QWidget* parent, const QString& dir)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters({ QStringLiteral("Profile ICC (*.icc *.icm *.ICC *.ICM)"),
+        QStringLiteral("Wszystkie pliki (*)") });
+    if (!dir.isEmpty())
+        dialog.setDirectory(dir);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
 QString Dialogs::openBitmap(QWidget* parent, const QString& dir)
 {
     QFileDialog dialog(parent);

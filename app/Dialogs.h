@@ -19,6 +19,9 @@ public:
     // The Open dialog for bitmaps, starting in dir (empty: the dialog's own default folder).
     // Empty text when the user cancels.
     virtual QString openBitmap(QWidget* parent, const QString& dir);
+    // The Open dialog for ICC profile files (.icc, .icm), starting in dir. Empty text when the
+    // user cancels.
+    virtual QString openProfile(QWidget* parent, const QString& dir);
     // The application's error box, captioned "Probnik".
     virtual void error(QWidget* parent, const QString& message);
     // The colour dialog, only for looking at and mixing colours.

@@ -108,6 +108,7 @@ TProbnikMain::TProbnikMain(QWidget* parent)
     m_settingsRead = Settings::read(settingsFile());
     InitialDir = QString::fromStdString(m_settingsRead.InitialDir);
     Separator = QString::fromStdString(m_settingsRead.Separator);
+    LabWhite = m_settingsRead.referenceWhite();
     Edit1->setText(Separator);
 }
 
@@ -163,7 +164,9 @@ TProbnikMain::~TProbnikMain()
     // A second copy changed nothing, so the file stays exactly as it read it; rewriting it
     // could undo what the running copy stores meanwhile.
     const Settings settings { storedText(InitialDir, m_settingsRead.InitialDir),
-        storedText(Separator, m_settingsRead.Separator) };
+        storedText(Separator, m_settingsRead.Separator),
+        LabWhite == m_settingsRead.referenceWhite() ? m_settingsRead.White
+                                                    : std::string(colour::whiteName(LabWhite)) };
     if (const auto error = isFirstCopy() ? settings.write(settingsFile()) : std::nullopt) {
         // At exit the box may never be seen, so the message also goes to standard error.
         std::fprintf(stderr, "Probnik: %s\n", error->message.c_str());
@@ -477,6 +480,10 @@ void TProbnikMain::OpenPicture(const QString& path)
     Picture = std::move(opened.shown);
     ImageWidth = opened.width;
     ImageHeight = opened.height;
+    PictureColour = std::move(opened.colour);
+    PictureBits = opened.bits;
+    PictureGrey = opened.grey;
+    Picture16 = std::move(opened.shown16);
 
     Canvas& surface = canvas();
     const int clientRight = surface.width();
@@ -496,6 +503,7 @@ void TProbnikMain::OpenPicture(const QString& path)
             static_cast<QWidget*>(ToolButton9), static_cast<QWidget*>(SpeedButton1),
             static_cast<QWidget*>(Button1), static_cast<QWidget*>(Button4) })
         control->setEnabled(true);
+    emit pictureOpened();
 }
 
 void TProbnikMain::FileExit1Execute()

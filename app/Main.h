@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/Settings.h"
+#include "common/ColourDescription.h"
 #include "common/Geometry.h"
 #include "common/Result.h"
 #include "picture/Canvas.h"
@@ -17,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <vector>
 
 class QAction;
 class QFrame;
@@ -47,6 +49,15 @@ public:
     // scaled to DisplayBox's size (stretching it into the box draws it unchanged); ImageWidth
     // and ImageHeight are the size of the picture in the file.
     probnik::Canvas Picture;
+    // What the opened file says of its colours, its bits a channel, whether its pixels are
+    // grey, and Picture's pixels at 16 bits (R, G, B each, row by row; empty for files of 8
+    // bits or fewer).
+    probnik::ColourDescription PictureColour;
+    int PictureBits = 8;
+    bool PictureGrey = false;
+    std::vector<std::uint16_t> Picture16;
+    // The colorimetry's reference white, kept between runs.
+    probnik::colour::ReferenceWhite LabWhite = probnik::colour::ReferenceWhite::D65;
     int ImageWidth = 0;
     int ImageHeight = 0;
     probnik::Rect DisplayBox;
@@ -154,6 +165,8 @@ public:
 signals:
     // A sample was taken or removed, or the list was emptied; Samples is already up to date.
     void samplesChanged();
+    // A picture was opened; Picture and its description are already up to date.
+    void pictureOpened();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -11,6 +11,7 @@ namespace probnik {
 namespace {
 constexpr const char* FileName = "Probnik.ini";
 constexpr const char* Section = "DEFAULTS";
+constexpr const char* ColorimetrySection = "Kolorymetria";
 } // namespace
 
 std::filesystem::path Settings::filePath(const char* xdgConfigHome, const char* home)
@@ -36,6 +37,8 @@ Settings Settings::read(const std::filesystem::path& file)
     if (auto separator = ini.value(Section, "Separator");
         separator && isStorableSeparator(*separator))
         settings.Separator = std::move(*separator);
+    if (auto white = ini.value(ColorimetrySection, "Biel"))
+        settings.White = std::move(*white);
     return settings;
 }
 
@@ -53,6 +56,9 @@ std::optional<Error> Settings::write(const std::filesystem::path& file) const
     auto ini = ProfileIni::load(file);
     ini.setValue(Section, "InitialDir", InitialDir);
     ini.setValue(Section, "Separator", Separator);
+    // A file that never had a white chosen stays as it was while the default is in use.
+    if (White != "D65" || ini.value(ColorimetrySection, "Biel"))
+        ini.setValue(ColorimetrySection, "Biel", White);
     if (ini.save(file))
         return failed;
     return std::nullopt;

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "colour/LabConversion.h"
 #include "common/Result.h"
 
 #include <filesystem>
@@ -11,10 +12,15 @@
 
 namespace probnik {
 
-// The two settings the program keeps between runs, in "Probnik.ini", section "DEFAULTS".
+// The settings the program keeps between runs, in "Probnik.ini": two in section "DEFAULTS",
+// and the colorimetry's in section "Kolorymetria".
 struct Settings {
     std::string InitialDir; // the folder of the last opened picture or written CSV file
     std::string Separator = ";"; // the CSV field separator
+    // The colorimetry's reference white ("Biel") as read: "D65" or "D50", any other text
+    // meaning D65. Kept as read, so that an unchanged setting is written back byte for byte.
+    std::string White = "D65";
+    colour::ReferenceWhite referenceWhite() const { return colour::whiteFromName(White); }
 
     // Where the settings file lives: $XDG_CONFIG_HOME, else $HOME/.config, else the current
     // folder. The arguments are the two variables' values (null when unset).
@@ -23,7 +29,8 @@ struct Settings {
     // Missing file, section or key: the defaults above; a present empty value stays empty. A
     // separator with a character the CSV file cannot store (or not UTF-8) is the default.
     static Settings read(const std::filesystem::path& file);
-    // Writes both keys, changed or not. Failure: "Unable to write to Probnik.ini".
+    // Writes every key, changed or not; "Biel" only when not D65 or already in the file. Failure:
+    // "Unable to write to Probnik.ini".
     std::optional<Error> write(const std::filesystem::path& file) const;
 };
 

@@ -15,6 +15,8 @@ class FakeDialogs : public Dialogs {
 public:
     QStringList openAnswers; // taken one per Open dialog; none left means "cancel"
     QStringList openDirs; // the folders the Open dialog started in
+    QStringList profileAnswers; // taken one per profile Open dialog; none left means "cancel"
+    QStringList profileDirs; // the folders the profile Open dialog started in
     QStringList errors; // the error boxes shown
     QList<QWidget*> errorParents; // the window each error box was shown over
     int colourDialogs = 0;
@@ -34,6 +36,11 @@ public:
     {
         openDirs << dir;
         return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
+    }
+    QString openProfile(QWidget*, const QString& dir) override
+    {
+        profileDirs << dir;
+        return profileAnswers.isEmpty() ? QString() : profileAnswers.takeFirst();
     }
     void error(QWidget* parent, const QString& message) override
     {

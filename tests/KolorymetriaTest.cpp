@@ -12,6 +12,7 @@
 #include "common/NumberText.h"
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -21,6 +22,10 @@
 #include <QTableView>
 #include <QTemporaryDir>
 
+#include <lcms2.h>
+
+#include <array>
+#include <cmath>
 #include <sstream>
 
 using namespace probnik;
@@ -83,15 +88,120 @@ protected:
         QTest::keyClick(kolor->RefB, Qt::Key_Return);
     }
 
+    // The row's L*, a*, b* as shown, within their last decimal of the published values.
+    void expectRow(int r, lab::Lab want) const
+    {
+        const QStringList cells = row(r);
+        const double shown[] = { cells[TKolorymetria::L].toDouble(),
+            cells[TKolorymetria::A].toDouble(), cells[TKolorymetria::Bstar].toDouble() };
+        const double wanted[] = { want.L, want.a, want.b };
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(shown[i], wanted[i], 0.011) << "row " << r << " value " << i;
+    }
+
     QTemporaryDir dir;
     TOKBottomDlg question;
     std::unique_ptr<TGlobal> study;
     std::unique_ptr<TKolorymetria> kolor;
 };
 
+// L*a*b* as published: linear values through the matrix of the space's primaries, Bradford
+// to the ICC's D50 and from there to the reference white.
+using Vec = std::array<double, 3>;
+using Mat = std::array<Vec, 3>;
+Vec mul(const Mat& m, Vec v)
+{
+    Vec r {};
+    for (int i = 0; i < 3; ++i)
+        r[i] = m[i][0] * v[0] + m[i][1] * v[1] + m[i][2] * v[2];
+    return r;
+}
+Mat product(const Mat& a, const Mat& b)
+{
+    Mat r {};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            r[i][j] = a[i][0] * b[0][j] + a[i][1] * b[1][j] + a[i][2] * b[2][j];
+    return r;
+}
+Mat inverse(const Mat& m)
+{
+    const double d = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1])
+        - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0])
+        + m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+    Mat r {};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            const int a = (j + 1) % 3, b = (j + 2) % 3, c = (i + 1) % 3, e = (i + 2) % 3;
+            r[i][j] = (m[a][c] * m[b][e] - m[a][e] * m[b][c]) / d;
+        }
+    return r;
+}
+Vec xyz(double x, double y)
+{
+    return { x / y, 1, (1 - x - y) / y };
+}
+Mat bradford(Vec from, Vec to)
+{
+    const Mat b = { Vec { 0.8951, 0.2664, -0.1614 }, Vec { -0.7502, 1.7135, 0.0367 },
+        Vec { 0.0389, -0.0685, 1.0296 } };
+    const Vec s = mul(b, from), d = mul(b, to);
+    Mat scale {};
+    for (int i = 0; i < 3; ++i)
+        scale[i][i] = d[i] / s[i];
+    return product(inverse(b), product(scale, b));
+}
+const Vec IccD50 = { 0.9642, 1, 0.8249 };
+const Vec D65 = { 0.95047, 1, 1.08883 };
+struct Space {
+    double primaries[3][2]; // red, green, blue x, y; white D65
+    double (*decode)(double);
+    lab::Lab lab(Color c, Vec ref) const
+    {
+        return lab(Vec { red(c) / 255.0, green(c) / 255.0, blue(c) / 255.0 }, ref);
+    }
+    lab::Lab lab(Vec value, Vec ref) const
+    {
+        Mat m {};
+        for (int k = 0; k < 3; ++k)
+            for (int row = 0; row < 3; ++row)
+                m[row][k] = xyz(primaries[k][0], primaries[k][1])[row];
+        const Vec white = xyz(0.3127, 0.3290);
+        const Vec s = mul(inverse(m), white);
+        for (auto& row : m)
+            for (int k = 0; k < 3; ++k)
+                row[k] *= s[k];
+        const Vec linear = { decode(value[0]), decode(value[1]), decode(value[2]) };
+        const Vec v = mul(product(bradford(IccD50, ref), bradford(white, IccD50)), mul(m, linear));
+        const auto f = [](double t) {
+            return t > 216.0 / 24389 ? std::cbrt(t) : (24389.0 / 27 * t + 16) / 116;
+        };
+        const double fx = f(v[0] / ref[0]), fy = f(v[1]), fz = f(v[2] / ref[2]);
+        return { 116 * fy - 16, 500 * (fx - fy), 200 * (fy - fz) };
+    }
+};
+const Space Srgb = { { { 0.64, 0.33 }, { 0.30, 0.60 }, { 0.15, 0.06 } },
+    [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); } };
+const Space AdobeRgb = { { { 0.64, 0.33 }, { 0.21, 0.71 }, { 0.15, 0.06 } },
+    [](double v) { return std::pow(v, 563.0 / 256); } };
+
+QString saveProfile(cmsHPROFILE profile, const QString& path)
+{
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    QByteArray bytes(qsizetype(size), 0);
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsCloseProfile(profile);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {};
+    return path;
+}
+
 const Color Red = rgb(255, 0, 0);
 const Color Green = rgb(0, 255, 0);
 const Color Blue = rgb(0, 0, 255);
+const Color Skin = rgb(224, 172, 145);
 
 } // namespace
 
@@ -225,7 +335,9 @@ TEST_F(KolorymetriaTest, ZapiszWritesTheTableWholeAfterTheQuestions)
             + QByteArray::fromStdString(
                 fourDecimals(lab::deltaE00(lab::labFromColor(Red), lab::labFromRgb(128, 128, 128))))
             + QByteArray("\r\n2,128,128,128,53.5850,0.0000,0.0000,0.0000,0.0000,0.0000\r\n")
-            + QByteArray::fromStdString(std::string(lab::ColourModel)) + "\r\n");
+            + "Model barw: sRGB (IEC 61966-2-1), przyjęty: plik nie opisuje swoich barw, biel "
+              "odniesienia D65 (Xn 95.047, Yn 100, Zn 108.883), 8 bitów na kanał, CIE 1976 "
+              "L*a*b*, ΔE00 CIEDE2000 (kL = kC = kH = 1)\r\n");
     EXPECT_EQ(window->InitialDir, QDir::toNativeSeparators(dir.path()));
 
     // "Nie" keeps the file; "Tak" replaces it.
@@ -310,4 +422,101 @@ TEST_F(KolorymetriaTest, EveryValueHoldsItsWidestTextAtTheLeastSize)
             << l->text().toStdString();
         EXPECT_TRUE(l->parentWidget()->contentsRect().contains(l->geometry()));
     }
+}
+
+TEST_F(KolorymetriaTest, TheWhiteChosenMeasuresAtItAndIsKept)
+{
+    sample(100, 100, Red);
+    sample(120, 100, Skin);
+    expectRow(1, Srgb.lab(Skin, D65));
+    kolor->show();
+    kolor->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(kolor.get()));
+    QTest::keyClick(kolor.get(), Qt::Key_B, Qt::AltModifier);
+    ASSERT_TRUE(kolor->White->hasFocus());
+    QTest::keyClick(kolor->White, Qt::Key_Down);
+    EXPECT_EQ(kolor->White->currentText(), QStringLiteral("D50"));
+    expectRow(0, Srgb.lab(Red, IccD50));
+    expectRow(1, Srgb.lab(Skin, IccD50));
+    EXPECT_TRUE(kolor->Model->text().contains(QStringLiteral("D50 (Xn 96.42, Yn 100, Zn 82.49)")))
+        << kolor->Model->text().toStdString();
+
+    // Kept at exit, and a window made later starts with it.
+    kolor.reset();
+    window.reset();
+    QFile ini(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Probnik.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(ini.readAll().contains("[Kolorymetria]\nBiel=D50\n"));
+    window = std::make_unique<TProbnikMain>();
+    ProbnikMain = window.get();
+    kolor = std::make_unique<TKolorymetria>();
+    EXPECT_EQ(kolor->White->currentText(), QStringLiteral("D50"));
+}
+
+TEST_F(KolorymetriaTest, AChosenProfileMeasuresUntilTheFileOwnIsBack)
+{
+    sample(100, 100, Green);
+    sample(120, 100, Skin);
+    const QString assumed = kolor->Model->text();
+    const cmsCIExyY white = { 0.3127, 0.3290, 1 };
+    const cmsCIExyYTRIPLE primaries = { { 0.64, 0.33, 1 }, { 0.21, 0.71, 1 }, { 0.15, 0.06, 1 } };
+    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 563.0 / 256);
+    cmsToneCurve* curves[3] = { gamma, gamma, gamma };
+    const QString adobe = saveProfile(
+        cmsCreateRGBProfile(&white, &primaries, curves), dir.filePath(QStringLiteral("adobe.icc")));
+    cmsFreeToneCurve(gamma);
+    cmsHPROFILE cmyk = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetDeviceClass(cmyk, cmsSigOutputClass);
+    cmsSetColorSpace(cmyk, cmsSigCmykData);
+    cmsSetPCS(cmyk, cmsSigLabData);
+    const QString print = saveProfile(cmyk, dir.filePath(QStringLiteral("druk.icm")));
+
+    // The dialog starts in the user's profiles once there are any.
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", dir.path().toUtf8());
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("icc")));
+    dialogs->profileAnswers << adobe;
+    kolor->LoadProfile->click();
+    qputenv("XDG_DATA_HOME", saved);
+    EXPECT_EQ(dialogs->profileDirs, QStringList { dir.filePath(QStringLiteral("icc")) });
+    expectRow(0, AdobeRgb.lab(Green, D65));
+    expectRow(1, AdobeRgb.lab(Skin, D65));
+    EXPECT_TRUE(kolor->Model->text().contains(QStringLiteral("adobe.icc")));
+    EXPECT_TRUE(kolor->FileProfile->isEnabled());
+
+    // A CMYK profile cannot describe RGB pixels: the message, and nothing changes.
+    const QString chosen = kolor->Model->text();
+    dialogs->profileAnswers << print;
+    kolor->LoadProfile->click();
+    ASSERT_EQ(dialogs->errors.size(), 1);
+    EXPECT_TRUE(dialogs->errors[0].contains(QStringLiteral("CMYK")))
+        << dialogs->errors[0].toStdString();
+    EXPECT_EQ(kolor->Model->text(), chosen);
+    expectRow(1, AdobeRgb.lab(Skin, D65));
+
+    kolor->FileProfile->click();
+    EXPECT_EQ(kolor->Model->text(), assumed);
+    EXPECT_EQ(row(0).mid(4, 3), (QStringList { "87.73", "-86.18", "83.18" }));
+    EXPECT_FALSE(kolor->FileProfile->isEnabled());
+}
+
+// A picture of 16 bits a channel: its box values give the samples and the area their L*a*b*.
+TEST_F(KolorymetriaTest, SixteenBitValuesAreMeasuredWhereTheBoxHoldsThem)
+{
+    const Rect box = window->DisplayBox;
+    const std::array<std::uint16_t, 3> deep = { 51234, 40001, 1027 };
+    window->Picture16.clear();
+    for (int i = 0; i < (box.Right - box.Left) * (box.Bottom - box.Top); ++i)
+        window->Picture16.insert(window->Picture16.end(), deep.begin(), deep.end());
+    emit window->pictureOpened();
+    sample(box.Left + 5, box.Top + 7, rgb(200, 156, 4));
+    EXPECT_EQ(kolor->Table->model()->headerData(TKolorymetria::R, Qt::Horizontal).toString(),
+        QStringLiteral("R (16 bit)"));
+    EXPECT_EQ(row(0).mid(1, 3), (QStringList { "51234", "40001", "1027" }));
+    expectRow(0, Srgb.lab(Vec { deep[0] / 65535.0, deep[1] / 65535.0, deep[2] / 65535.0 }, D65));
+    EXPECT_TRUE(kolor->Model->text().contains(QStringLiteral("16 bitów na kanał")));
+
+    study->BitBtn1->click(); // every pixel of the box
+    EXPECT_EQ(texts(kolor->AreaMean), row(0).mid(4, 3));
+    EXPECT_EQ(texts(kolor->AreaDev), (QStringList { "0.00", "0.00", "0.00" }));
 }

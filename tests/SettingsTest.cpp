@@ -127,6 +127,7 @@ TEST_F(SettingsFile, ReadThenWrittenLeavesTheFileAsItWas)
         "[DEFAULTS]\r\nInitialDir=/obrazy/\xB3\xB9ka\r\nSeparator=,\r\n",
         "\xEF\xBB\xBF; mine\n[defaults]\n initialdir = \"/a b\" \r\nseparator=;\n[x]\ny=\xFF",
         "[DEFAULTS]\nInitialDir=/" + std::string(3000, 'd') + "\nSeparator=;",
+        "[DEFAULTS]\nInitialDir=\nSeparator=;\n[Kolorymetria]\nBiel= d50\n",
     };
     for (const auto& text : files) {
         SCOPED_TRACE(text.substr(0, 60));
@@ -153,6 +154,26 @@ TEST_F(SettingsFile, WrittenSettingsReadBack)
         EXPECT_EQ(back.InitialDir, c.InitialDir);
         EXPECT_EQ(back.Separator, c.Separator);
     }
+}
+
+TEST_F(SettingsFile, TheColorimetryWhiteIsReadAndWritten)
+{
+    using probnik::colour::ReferenceWhite;
+    const std::pair<const char*, ReferenceWhite> cases[] = {
+        { "[Kolorymetria]\nBiel=D50\n", ReferenceWhite::D50 },
+        { "[kolorymetria]\nbiel = D50\n", ReferenceWhite::D50 },
+        { "[Kolorymetria]\nBiel=D65\n", ReferenceWhite::D65 },
+        { "[Kolorymetria]\nBiel=D55\n", ReferenceWhite::D65 },
+        { "[DEFAULTS]\nBiel=D50\n", ReferenceWhite::D65 },
+    };
+    for (const auto& [text, white] : cases) {
+        SCOPED_TRACE(text);
+        put(file, text);
+        EXPECT_EQ(Settings::read(file).referenceWhite(), white);
+    }
+    fs::remove(file);
+    ASSERT_EQ((Settings { "/a", ";", "D50" }.write(file)), std::nullopt);
+    EXPECT_EQ(contents(file), "[DEFAULTS]\nInitialDir=/a\nSeparator=;\n[Kolorymetria]\nBiel=D50\n");
 }
 
 TEST_F(SettingsFile, FailedWriteReportsAndLeavesTheOldFile)
