@@ -3,11 +3,11 @@
 
 #include "analysis/Colorimetry.h"
 
+#include "colour/FastLabF.h"
 #include "common/NumberText.h"
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <charconv>
 #include <cmath>
 #include <numbers>
@@ -55,48 +55,9 @@ double labF(double t)
     return t > Epsilon ? std::cbrt(t) : (Kappa * t + 16.0) / 116.0;
 }
 
-// The cube root on Epsilon..2 in pieces of 1/64 of a power of two, each the chord through
-// the true roots at its ends (within 7e-6 of the root).
-struct RootPiece {
-    double start, root, slope;
-};
-constexpr int PieceBits = 6;
-constexpr int PieceShift = 52 - PieceBits;
-constexpr std::uint64_t FirstPiece = std::bit_cast<std::uint64_t>(1.0 / 128) >> PieceShift;
-using RootPieces = std::array<RootPiece, 8 << PieceBits>; // 1/128 up to 2
-
-const RootPieces& rootPieces()
-{
-    static const RootPieces table = [] {
-        RootPieces t {};
-        for (std::size_t i = 0; i < t.size(); ++i) {
-            const double start = std::bit_cast<double>((FirstPiece + i) << PieceShift);
-            const double end = std::bit_cast<double>((FirstPiece + i + 1) << PieceShift);
-            t[i] = { start, std::cbrt(start), (std::cbrt(end) - std::cbrt(start)) / (end - start) };
-        }
-        return t;
-    }();
-    return table;
-}
-
-// The cube root of Epsilon <= t < 2: the chord's value and one Halley step, which leave it
-// within 1e-15 of std::cbrt.
-inline double fastCbrt(const RootPieces& pieces, double t)
-{
-    const RootPiece& p = pieces[(std::bit_cast<std::uint64_t>(t) >> PieceShift) - FirstPiece];
-    const double y = p.root + (t - p.start) * p.slope;
-    const double y3 = y * y * y;
-    return y * (y3 + 2.0 * t) / (2.0 * y3 + t);
-}
-
-inline double fastLabF(const RootPieces& pieces, double t)
-{
-    // Both sides are worked out so the choice compiles to a select; the root is taken of a
-    // value within its range, which also keeps denormals out for black.
-    const double root = fastCbrt(pieces, std::clamp(t, Epsilon, 1.5));
-    const double line = t * (Kappa / 116.0) + 16.0 / 116.0;
-    return t > Epsilon ? root : line;
-}
+using colour::fast::fastLabF;
+using colour::fast::rootPieces;
+using colour::fast::RootPieces;
 
 // The share of each channel value in X / Xn, Y / Yn and Z / Zn, per channel.
 struct Ratios {
