@@ -299,4 +299,15 @@ Result<DisplayPicture> readBmpForDisplay(ByteSource& source, int boxSide, Progre
     return picture;
 }
 
+Result<FilePixelsInfo> readBmpRegions(
+    ByteSource& source, std::span<const Rect> regions, PixelSink& sink, Progress& progress)
+{
+    // Not read yet.
+    (void)source;
+    (void)regions;
+    (void)sink;
+    (void)progress;
+    return Error { NotValidMessage };
+}
+
 } // namespace probnik

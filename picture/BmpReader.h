@@ -7,6 +7,7 @@
 #include "common/Result.h"
 #include "picture/ByteSource.h"
 #include "picture/DisplayPicture.h"
+#include "picture/FileRegions.h"
 
 namespace probnik {
 
@@ -24,5 +25,9 @@ namespace probnik {
 // name ("LINK", never opened), read after the pixels. Failures carry the messages the user
 // sees: "Bitmap image is not valid", "Stream read error".
 Result<DisplayPicture> readBmpForDisplay(ByteSource& source, int boxSide, Progress& progress);
+
+// Reads the rectangles of a BMP file (see readFileRegions): the rows are read where they lie.
+Result<FilePixelsInfo> readBmpRegions(
+    ByteSource& source, std::span<const Rect> regions, PixelSink& sink, Progress& progress);
 
 } // namespace probnik

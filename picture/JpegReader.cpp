@@ -412,4 +412,15 @@ Result<DisplayPicture> readJpegForDisplay(ByteSource& source, int boxSide, Progr
     return picture();
 }
 
+Result<FilePixelsInfo> readJpegRegions(
+    ByteSource& source, std::span<const Rect> regions, PixelSink& sink, Progress& progress)
+{
+    // Not read yet.
+    (void)source;
+    (void)regions;
+    (void)sink;
+    (void)progress;
+    return Error { NotValidMessage };
+}
+
 } // namespace probnik

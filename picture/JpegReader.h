@@ -7,6 +7,7 @@
 #include "common/Result.h"
 #include "picture/ByteSource.h"
 #include "picture/DisplayPicture.h"
+#include "picture/FileRegions.h"
 
 #include <cstdint>
 #include <string>
@@ -35,5 +36,10 @@ Result<DisplayPicture> readJpegForDisplay(ByteSource& source, int boxSide, Progr
 // The orientation (1 to 8) an APP1 segment's EXIF data gives in its first directory, 1 when it
 // gives none or is not EXIF. Only the bytes of `segment` are read.
 int exifOrientation(std::string_view segment);
+
+// Reads the rectangles of a JPEG file (see readFileRegions), after its EXIF orientation:
+// jpeg_skip_scanlines to their rows and jpeg_crop_scanline to their columns.
+Result<FilePixelsInfo> readJpegRegions(
+    ByteSource& source, std::span<const Rect> regions, PixelSink& sink, Progress& progress);
 
 } // namespace probnik

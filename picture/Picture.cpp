@@ -3,6 +3,8 @@
 
 #include "picture/Picture.h"
 
+#include "picture/FileRegions.h"
+
 #include "picture/BmpReader.h"
 #include "picture/ByteSource.h"
 #include "picture/JpegReader.h"
@@ -63,6 +65,26 @@ Result<DisplayPicture> readPictureForDisplay(
         break;
     }
     return readBmpForDisplay(source, boxSide, progress);
+}
+
+Result<FilePixelsInfo> readFileRegions(
+    const std::string& path, std::span<const Rect> regions, PixelSink& sink, Progress& progress)
+{
+    auto opened = ByteSource::open(path);
+    if (!opened)
+        return opened.error();
+    ByteSource& source = *opened.value();
+    switch (formatOf(source)) {
+    case Format::Png:
+        return readPngRegions(source, regions, sink, progress);
+    case Format::Jpeg:
+        return readJpegRegions(source, regions, sink, progress);
+    case Format::Tiff:
+        return readTiffRegions(source, regions, sink, progress);
+    case Format::Bmp:
+        break;
+    }
+    return readBmpRegions(source, regions, sink, progress);
 }
 
 bool isPicturePath(const std::string& path)

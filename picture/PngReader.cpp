@@ -302,4 +302,15 @@ Result<DisplayPicture> readPngForDisplay(ByteSource& source, int boxSide, Progre
     return picture();
 }
 
+Result<FilePixelsInfo> readPngRegions(
+    ByteSource& source, std::span<const Rect> regions, PixelSink& sink, Progress& progress)
+{
+    // Not read yet.
+    (void)source;
+    (void)regions;
+    (void)sink;
+    (void)progress;
+    return Error { NotValidMessage };
+}
+
 } // namespace probnik

@@ -7,6 +7,7 @@
 #include "common/Result.h"
 #include "picture/ByteSource.h"
 #include "picture/DisplayPicture.h"
+#include "picture/FileRegions.h"
 
 #include <cstdint>
 #include <string>
@@ -28,5 +29,10 @@ namespace probnik {
 // reported at every row (and every megabyte of chunks passed over).
 // Failures: "Bitmap image is not valid", "Stream read error".
 Result<DisplayPicture> readPngForDisplay(ByteSource& source, int boxSide, Progress& progress);
+
+// Reads the rectangles of a PNG file (see readFileRegions): inflated up to the last row a
+// rectangle holds; an interlaced file pass by pass.
+Result<FilePixelsInfo> readPngRegions(
+    ByteSource& source, std::span<const Rect> regions, PixelSink& sink, Progress& progress);
 
 } // namespace probnik

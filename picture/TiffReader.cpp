@@ -697,4 +697,15 @@ Result<DisplayPicture> readTiffForDisplay(ByteSource& source, int boxSide, Progr
     return picture();
 }
 
+Result<FilePixelsInfo> readTiffRegions(
+    ByteSource& source, std::span<const Rect> regions, PixelSink& sink, Progress& progress)
+{
+    // Not read yet.
+    (void)source;
+    (void)regions;
+    (void)sink;
+    (void)progress;
+    return Error { NotValidMessage };
+}
+
 } // namespace probnik

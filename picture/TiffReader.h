@@ -7,6 +7,7 @@
 #include "common/Result.h"
 #include "picture/ByteSource.h"
 #include "picture/DisplayPicture.h"
+#include "picture/FileRegions.h"
 
 #include <cstdint>
 #include <string>
@@ -35,5 +36,10 @@ namespace probnik {
 // when it answers false the read ends with cancelled(). Failures: "Bitmap image is not valid",
 // "Stream read error".
 Result<DisplayPicture> readTiffForDisplay(ByteSource& source, int boxSide, Progress& progress);
+
+// Reads the rectangles of a TIFF file (see readFileRegions): uncompressed rows where they lie,
+// else only the strips or tiles that hold a rectangle.
+Result<FilePixelsInfo> readTiffRegions(
+    ByteSource& source, std::span<const Rect> regions, PixelSink& sink, Progress& progress);
 
 } // namespace probnik

@@ -10,6 +10,8 @@ packages=(
     # build
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    # charts of the measurements, and pictures of them saved as SVG
+    qt6-charts-dev libqt6svg6-dev
     # picture formats beside BMP; Qt's TIFF reader for the tests that compare with it
     libpng-dev libtiff-dev libjpeg62-turbo-dev qt6-image-formats-plugins
     # colour profiles
