@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -484,6 +485,10 @@ void TProbnikMain::OpenPicture(const QString& path)
     PictureBits = opened.bits;
     PictureGrey = opened.grey;
     Picture16 = std::move(opened.shown16);
+    const QFileInfo file(path);
+    PicturePath = file.absoluteFilePath();
+    PictureFileSize = file.size();
+    PictureFileTime = file.lastModified().toMSecsSinceEpoch();
 
     Canvas& surface = canvas();
     const int clientRight = surface.width();
@@ -504,6 +509,15 @@ void TProbnikMain::OpenPicture(const QString& path)
             static_cast<QWidget*>(Button1), static_cast<QWidget*>(Button4) })
         control->setEnabled(true);
     emit pictureOpened();
+}
+
+bool TProbnikMain::pictureFileUnchanged() const
+{
+    if (PicturePath.isEmpty())
+        return false;
+    const QFileInfo file(PicturePath);
+    return file.isFile() && file.size() == PictureFileSize
+        && file.lastModified().toMSecsSinceEpoch() == PictureFileTime;
 }
 
 void TProbnikMain::FileExit1Execute()

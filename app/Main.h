@@ -56,6 +56,14 @@ public:
     int PictureBits = 8;
     bool PictureGrey = false;
     std::vector<std::uint16_t> Picture16;
+    // The opened picture's file, absolute, and its size and time of last change when it was
+    // opened: what is read of its own pixels must come from the file the box shows. Empty
+    // before any picture.
+    QString PicturePath;
+    qint64 PictureFileSize = 0;
+    qint64 PictureFileTime = 0; // milliseconds since the epoch
+    // Whether the file at PicturePath is still the one opened (same size and time).
+    bool pictureFileUnchanged() const;
     // The colorimetry's reference white, kept between runs.
     probnik::colour::ReferenceWhite LabWhite = probnik::colour::ReferenceWhite::D65;
     int ImageWidth = 0;
