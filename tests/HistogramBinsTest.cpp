@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 The Probnik developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "analysis/HistogramBins.h"
 #include "analysis/AreaStudy.h"
-#include "analysis/Histogram.h"
 #include "colour/ColourProfile.h"
 #include "colour/LabConversion.h"
 

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Probnik developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "analysis/Histogram.h"
+#include "analysis/HistogramBins.h"
 
 #include "common/NumberText.h"
 #include "picture/ShownPixels.h"
