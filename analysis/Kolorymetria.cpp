@@ -529,6 +529,7 @@ void TKolorymetria::measure()
         m_bits);
     refreshSamples();
     measureArea();
+    emit modelChanged();
 }
 
 void TKolorymetria::WhiteChange()

@@ -96,6 +96,10 @@ public:
     void ZapiszClick();
     void copyRows(); // the selected rows, tab-separated, to the clipboard
 
+signals:
+    // A new profile, white or depth: every L*a*b* measured again.
+    void modelChanged();
+
 private:
     void buildDesign();
     void buildTable(QVBoxLayout* layout);

@@ -384,6 +384,8 @@ void TProbnikMain::buildMenu()
         &TProbnikMain::ColorDialExecute);
     Kolorymetria1 = action("Kolorymetria1", QStringLiteral("Kolorymetria"),
         QKeySequence(Qt::CTRL | Qt::Key_L), &TProbnikMain::Kolorymetria1Execute);
+    Histogram1 = action("Histogram1", QStringLiteral("Histogram obszaru"),
+        QKeySequence(Qt::CTRL | Qt::Key_H), &TProbnikMain::Histogram1Execute);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&Plik"));
     file->addAction(FileOpen1);
@@ -392,6 +394,7 @@ void TProbnikMain::buildMenu()
     file->addAction(FileExit1);
     QMenu* analysis = menuBar()->addMenu(QStringLiteral("&Analiza"));
     analysis->addAction(Kolorymetria1);
+    analysis->addAction(Histogram1);
     QMenu* help = menuBar()->addMenu(QStringLiteral("Pomoc"));
     help->addAction(Pomoc1);
     help->addAction(HelpAbout1);

@@ -114,6 +114,7 @@ public:
     QAction* Pomoc1 = nullptr; // "Opis"
     QAction* ColorDial = nullptr;
     QAction* Kolorymetria1 = nullptr; // "Analiza" -> "Kolorymetria"
+    QAction* Histogram1 = nullptr; // "Analiza" -> "Histogram obszaru"
 
     // Handlers, by subsystem and file.
     //
@@ -126,6 +127,7 @@ public:
     void Pomoc1Click();
     void ColorDialExecute();
     void Kolorymetria1Execute();
+    void Histogram1Execute();
     void ToolButton7Click(); // the demonstration window
     void SpeedButton1Click(); // the statistics window
     void DoBitMap();

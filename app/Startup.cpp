@@ -3,6 +3,7 @@
 
 #include "app/Startup.h"
 
+#include "analysis/Histogram.h"
 #include "analysis/Kolorymetria.h"
 #include "analysis/Stat.h"
 #include "analysis/Total.h"
@@ -27,10 +28,13 @@ void createWindows()
     OKBottomDlg = new TOKBottomDlg;
     Global = new TGlobal;
     Kolorymetria = new TKolorymetria;
+    // A window of the area study's, so that its bounds can be dragged while the study is open.
+    Histogram = new THistogram(Global);
 }
 
 void destroyWindows()
 {
+    delete Histogram;
     delete Kolorymetria;
     delete Global;
     delete OKBottomDlg;
