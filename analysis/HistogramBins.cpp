@@ -20,8 +20,9 @@ int nearestBin(double value, int bins)
 {
     if (!(value > 0)) // NaN too
         return 0;
-    const double k = std::floor(value + 0.5);
-    return k >= bins - 1 ? bins - 1 : int(k);
+    if (value >= bins - 1.5)
+        return bins - 1;
+    return int(value + 0.5); // truncation is the floor of a positive value
 }
 
 } // namespace
@@ -59,7 +60,9 @@ void RgbHistogram::merge(const RgbHistogram& other)
 
 void LchHistogram::add(colour::Lab lab)
 {
-    const double chroma = std::hypot(lab.a, lab.b);
+    // Plain roots and a single-precision angle: far finer than a bin, and a box of them
+    // binned within the time a redraw may take.
+    const double chroma = std::sqrt(lab.a * lab.a + lab.b * lab.b);
     ++L[std::size_t(nearestBin(lab.L, LightnessBins))];
     ++C[std::size_t(nearestBin(chroma, ChromaBins))];
     ++pixels;
@@ -67,10 +70,11 @@ void LchHistogram::add(colour::Lab lab)
         ++hueless;
         return;
     }
-    double degrees = std::atan2(lab.b, lab.a) * (180.0 / 3.14159265358979323846);
+    double degrees
+        = double(std::atan2(float(lab.b), float(lab.a))) * (180.0 / 3.14159265358979323846);
     if (degrees < 0)
         degrees += 360.0;
-    int k = int(std::floor(degrees + 0.5));
+    int k = int(degrees + 0.5);
     if (k >= HueBins)
         k -= HueBins;
     ++h[std::size_t(std::clamp(k, 0, HueBins - 1))];
