@@ -9,6 +9,7 @@
 // In the source, {{NAME}} stands for a value of the build (VERSION, COPYRIGHT, EMAIL, WEB,
 // DOCDIR) or for the CSV file the session wrote (CSV), and <img src="NAME.png"> for the
 // picture NAME taken during the session.
+#include "analysis/Histogram.h"
 #include "analysis/Kolorymetria.h"
 #include "analysis/Stat.h"
 #include "analysis/Total.h"
@@ -201,6 +202,12 @@ Session playSession(Script& script, const QString& folder)
     main->FormMouseMove(Qt::LeftButton, Qt::NoModifier, 200, 292);
     main->FormMouseUp(Qt::LeftButton, Qt::NoModifier, 200, 292);
     script.onModal = nullptr;
+
+    // The studied rectangle's histograms with the band's bounds.
+    Histogram->show();
+    settle();
+    take(QStringLiteral("histogram"), Histogram);
+    Histogram->hide();
 
     // The samples and the studied area in L*a*b*.
     Kolorymetria->show();
