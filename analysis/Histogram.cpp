@@ -544,7 +544,7 @@ void THistogram::drawBounds()
 void THistogram::dragBound(int channel, int which, double x)
 {
     const auto edits = boundEdits();
-    QSpinBox* edit = edits[std::size_t(channel * 2 + which)];
+    QSpinBox* edit = edits[std::size_t(channel) * 2 + std::size_t(which)];
     if (!edit)
         return;
     // The min line stands at min - 0.5, the max line at max + 0.5.

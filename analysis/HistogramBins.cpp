@@ -22,7 +22,7 @@ int nearestBin(double value, int bins)
         return 0;
     if (value >= bins - 1.5)
         return bins - 1;
-    return int(value + 0.5); // truncation is the floor of a positive value
+    return int(std::lround(value));
 }
 
 } // namespace
@@ -74,7 +74,7 @@ void LchHistogram::add(colour::Lab lab)
         = double(std::atan2(float(lab.b), float(lab.a))) * (180.0 / 3.14159265358979323846);
     if (degrees < 0)
         degrees += 360.0;
-    int k = int(degrees + 0.5);
+    int k = int(std::lround(degrees));
     if (k >= HueBins)
         k -= HueBins;
     ++h[std::size_t(std::clamp(k, 0, HueBins - 1))];

@@ -149,6 +149,7 @@ TEST(Histogram, LogarithmicScaleAndItsMarks)
     for (const auto& m : marks) {
         const std::vector<Tick> ticks = logTicks(m.highest);
         std::vector<std::string> labels;
+        labels.reserve(ticks.size());
         for (const Tick& t : ticks)
             labels.push_back(t.label);
         EXPECT_EQ(labels, m.labels) << m.highest;
