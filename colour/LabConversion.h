@@ -57,6 +57,8 @@ public:
 
     const ColourProfile& profile() const { return m_profile; }
     ReferenceWhite white() const { return m_white; }
+    // The depth the converter was made for: 8 or 16.
+    int bits() const { return m_bits; }
     // Values per pixel in the 16-bit functions: 3 (R, G, B) or 1 (grey).
     int channels() const { return m_channels; }
     // Whether the per-channel tables do the work.
