@@ -119,6 +119,24 @@ Rect areaRegion(Rect area, Size box, Size picture)
         blockAlong(bottom - 1, box.height, picture.height).end };
 }
 
+std::int64_t clippedCount(std::span<const Color> colours)
+{
+    return std::count_if(colours.begin(), colours.end(), [](Color c) {
+        const int v[3] = { red(c), green(c), blue(c) };
+        return std::any_of(v, v + 3, [](int x) { return x == 0 || x == 255; });
+    });
+}
+
+std::int64_t clippedCount16(std::span<const std::uint16_t> values)
+{
+    std::int64_t n = 0;
+    for (std::size_t i = 0; i + 2 < values.size(); i += 3)
+        if (std::any_of(values.begin() + std::ptrdiff_t(i), values.begin() + std::ptrdiff_t(i + 3),
+                [](std::uint16_t x) { return x == 0 || x == 65535; }))
+            ++n;
+    return n;
+}
+
 namespace {
 
 // The run's values as the converter takes them: channels() values a pixel at 16 bits when

@@ -64,6 +64,10 @@ Rect sampleRegion(SampleMode mode, Point at, Size box, Size picture);
 // exclusive, cut to the box): the union of their blocks.
 Rect areaRegion(Rect area, Size box, Size picture);
 
+// The pixels with a channel at 0 or at the top: 8-bit colours, and 16-bit R, G, B values.
+std::int64_t clippedCount(std::span<const Color> colours);
+std::int64_t clippedCount16(std::span<const std::uint16_t> values);
+
 // One sample measured over file pixels.
 struct FileSample {
     std::int64_t count = 0; // pixels read: fewer than N x N at the picture's edges

@@ -59,7 +59,7 @@ public:
         saveDirs << dir;
         return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
     }
-    probnik::Progress::Handler openProgress(QWidget*) override
+    probnik::Progress::Handler openProgress(QWidget*, const QString&) override
     {
         return [this](double) {
             ++openProgressSteps;
