@@ -17,6 +17,8 @@ AreaStudy studyArea(const Canvas& source, Rect area, const ChannelBounds& bounds
     const int bottom = std::min(area.Bottom, source.height());
 
     AreaStudy study;
+    study.Area = area;
+    study.Bounds = bounds;
     ChannelAccumulator r, g, b;
     for (int x = left; x < right; ++x)
         for (int y = top; y < bottom; ++y) {

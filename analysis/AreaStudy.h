@@ -30,6 +30,9 @@ struct ChannelBounds {
 };
 
 struct AreaStudy {
+    // What was studied: the area asked for and the bounds, for a second look at the file.
+    Rect Area;
+    ChannelBounds Bounds;
     int Count = 0; // the pixels within the bounds
     ColourStatistics Stats; // their statistics; all 0 without a match
     // The matches themselves, in the order visited: their colours and their points, for

@@ -314,6 +314,14 @@ std::optional<Error> writeCsv(
 std::optional<Error> writeCsv(std::ostream& out, std::span<const CsvSample> samples, Lab reference,
     std::string_view separator, std::string_view model)
 {
+    const std::string last[] = { std::string(model) };
+    return writeCsv(out, samples, reference, separator, std::nullopt, last);
+}
+
+std::optional<Error> writeCsv(std::ostream& out, std::span<const CsvSample> samples, Lab reference,
+    std::string_view separator, const std::optional<CsvArea>& area,
+    std::span<const std::string> lastLine)
+{
     if (separator.empty() || std::any_of(separator.begin(), separator.end(), breaksNumbers))
         return Error { "Tego separatora nie da się użyć w pliku CSV z liczbami" };
 
@@ -335,7 +343,18 @@ std::optional<Error> writeCsv(std::ostream& out, std::span<const CsvSample> samp
             + fourDecimals(s.lab.b) + sep + fourDecimals(lch.C) + sep + h + sep
             + fourDecimals(deltaE00(s.lab, reference)) + "\r\n";
     }
-    text += model;
+    if (area) {
+        text += "Obszar" + sep + area->source + sep + std::to_string(area->count);
+        for (const double v : { area->mean.L, area->mean.a, area->mean.b })
+            text += sep + (area->count > 0 ? fourDecimals(v) : std::string());
+        for (const double v : { area->stdDev ? area->stdDev->L : 0.0,
+                 area->stdDev ? area->stdDev->a : 0.0, area->stdDev ? area->stdDev->b : 0.0 })
+            text += sep + (area->stdDev ? fourDecimals(v) : std::string());
+        text += sep + (area->count > 0 ? fourDecimals(deltaE00(area->mean, reference)) : "");
+        text += sep + (area->count > 0 ? fourDecimals(area->clippedPercent) : "") + "\r\n";
+    }
+    for (std::size_t i = 0; i < lastLine.size(); ++i)
+        text += (i > 0 ? ", " : "") + lastLine[i];
     text += "\r\n";
 
     out.write(text.data(), std::streamsize(text.size()));

@@ -119,4 +119,20 @@ struct CsvSample {
 std::optional<Error> writeCsv(std::ostream& out, std::span<const CsvSample> samples, Lab reference,
     std::string_view separator, std::string_view model);
 
+// The last area study, as a line before the last: "Obszar", where its pixels came from
+// ("ekran" or "plik"), their count, mean L*, a*, b*, their deviations (empty below two
+// pixels), the dE00 of the mean from the reference and the share of clipped pixels in percent.
+struct CsvArea {
+    std::string source;
+    std::int64_t count = 0;
+    Lab mean;
+    std::optional<Lab> stdDev;
+    double clippedPercent = 0;
+};
+// The same table with the area line when given, and the last line made of `lastLine`'s
+// parts joined by ", ": the model first, then whatever else the values depend on.
+std::optional<Error> writeCsv(std::ostream& out, std::span<const CsvSample> samples, Lab reference,
+    std::string_view separator, const std::optional<CsvArea>& area,
+    std::span<const std::string> lastLine);
+
 } // namespace probnik::lab

@@ -10,6 +10,7 @@
 #include "app/Main.h"
 #include "app/ProbnikApplication.h"
 #include "common/NumberText.h"
+#include "picture/FileRegions.h"
 
 #include <QAbstractTableModel>
 #include <QAction>
@@ -28,6 +29,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
+#include <QSignalBlocker>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -98,14 +101,17 @@ public:
     struct Measured {
         lab::Lab lab;
         std::array<int, 3> shown;
+        std::optional<FileSample> file; // measured over the file's pixels
     };
     using Measure = std::function<Measured(std::size_t)>;
 
-    // The samples measured again, with the depth the columns are headed with.
-    void setMeasure(Measure measure, int bits)
+    // The samples measured again, with the depth the columns are headed with and whether
+    // samples are to come from the file.
+    void setMeasure(Measure measure, int bits, bool fromFile)
     {
         m_measure = std::move(measure);
         m_bits = bits;
+        m_fromFile = fromFile;
         for (std::size_t i = 0; i < m_rows.size(); ++i)
             m_rows[i] = makeRow(m_rows[i].colour, m_rows[i].deep, i);
         emit headerDataChanged(Qt::Horizontal, 0, TKolorymetria::ColumnCount - 1);
@@ -158,7 +164,15 @@ public:
         case TKolorymetria::R:
         case TKolorymetria::G:
         case TKolorymetria::B:
+            if (r.file)
+                return twoDecimals(r.file->mean[std::size_t(column - TKolorymetria::R)]);
             return QString::number(r.shown[std::size_t(column - TKolorymetria::R)]);
+        case TKolorymetria::Count:
+            // A sample off the picture keeps the value the screen shows.
+            return r.file ? QString::number(r.file->count)
+                          : (m_fromFile ? QStringLiteral("ekran") : QString());
+        case TKolorymetria::DevL:
+            return r.file && r.file->stdDevL ? twoDecimals(*r.file->stdDevL) : Dash;
         case TKolorymetria::L:
             return twoDecimals(r.lab.L);
         case TKolorymetria::A:
@@ -204,7 +218,7 @@ public:
         if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
             return QAbstractTableModel::headerData(section, orientation, role);
         static const char* const names[]
-            = { "Nr", "R", "G", "B", "L*", "a*", "b*", "C*", "h", "ΔE00" };
+            = { "Nr", "R", "G", "B", "L*", "a*", "b*", "C*", "h", "ΔE00", "n", "σL*" };
         if (section < 0 || section >= TKolorymetria::ColumnCount)
             return QString();
         const QString name = QString::fromUtf8(names[section]);
@@ -223,15 +237,17 @@ private:
         std::array<int, 3> shown;
         lab::Lab lab;
         lab::LCh lch;
+        std::optional<FileSample> file;
     };
     Row makeRow(Color c, const Deep& deep, std::size_t i) const
     {
         const Measured m = m_measure(i);
-        return { c, deep, m.shown, m.lab, lab::lchFromLab(m.lab) };
+        return { c, deep, m.shown, m.lab, lab::lchFromLab(m.lab), m.file };
     }
 
     Measure m_measure;
     int m_bits = 8;
+    bool m_fromFile = false;
     std::vector<Row> m_rows;
     std::optional<lab::Lab> m_reference;
     int m_referenceRow = -1;
@@ -252,6 +268,14 @@ TKolorymetria::TKolorymetria(QWidget* parent)
     if (Global)
         connect(Global, &TGlobal::studied, this, &TKolorymetria::showArea);
     connect(White, &QComboBox::currentIndexChanged, this, &TKolorymetria::WhiteChange);
+    if (ProbnikMain) {
+        const auto modes = sampleModes();
+        Sample->setCurrentIndex(
+            int(std::find(modes.begin(), modes.end(), ProbnikMain->LabSample) - modes.begin()));
+        AreaFrom->setCurrentIndex(ProbnikMain->LabArea == AreaSource::File ? 1 : 0);
+    }
+    connect(Sample, &QComboBox::currentIndexChanged, this, &TKolorymetria::SampleChange);
+    connect(AreaFrom, &QComboBox::currentIndexChanged, this, &TKolorymetria::AreaFromChange);
     pictureOpened();
 }
 
@@ -353,6 +377,35 @@ void TKolorymetria::buildDesign()
     connect(FileProfile, &QPushButton::clicked, this, &TKolorymetria::FileProfileClick);
     choices->addWidget(FileProfile);
     layout->addLayout(choices);
+
+    auto* fileChoices = new QHBoxLayout;
+    Sample = new QComboBox(this);
+    Sample->setObjectName(QStringLiteral("Sample"));
+    for (const SampleMode& mode : sampleModes())
+        Sample->addItem(QString::fromStdString(sampleModeCaption(mode)));
+    Sample->setToolTip(QStringLiteral("Co mierzy próbka: piksel ekranu albo średnią pikseli samego "
+                                      "pliku w pełnej rozdzielczości"));
+    auto* sampleCaption = new QLabel(QStringLiteral("Próbka &z pliku:"), this);
+    sampleCaption->setBuddy(Sample);
+    fileChoices->addWidget(sampleCaption);
+    fileChoices->addWidget(Sample);
+    AreaFrom = new QComboBox(this);
+    AreaFrom->setObjectName(QStringLiteral("AreaFrom"));
+    AreaFrom->addItems({ QStringLiteral("ekran"), QStringLiteral("plik") });
+    AreaFrom->setToolTip(QStringLiteral(
+        "Statystyki „Badania”: z pikseli ekranu albo ze wszystkich pikseli pliku za nimi"));
+    auto* areaCaption = new QLabel(QStringLiteral("&Obszar:"), this);
+    areaCaption->setBuddy(AreaFrom);
+    fileChoices->addWidget(areaCaption);
+    fileChoices->addWidget(AreaFrom);
+    fileChoices->addStretch(1);
+    layout->addLayout(fileChoices);
+    FileNote = new QLabel(this);
+    FileNote->setObjectName(QStringLiteral("FileNote"));
+    FileNote->setStyleSheet(QStringLiteral("color: #b00000"));
+    FileNote->setWordWrap(true);
+    FileNote->hide();
+    layout->addWidget(FileNote);
     buildTable(layout);
     buildReferenceRow(layout);
     buildStatisticsBlocks(layout);
@@ -449,6 +502,10 @@ void TKolorymetria::buildStatisticsBlocks(QVBoxLayout* layout)
     // The largest area is the whole display box, 400 x 400.
     holdWidest(AreaCount, QStringLiteral("Punktów: 000000"));
     area.grid->addWidget(AreaCount, 0, 0);
+    AreaOrigin = new QLabel(area.box);
+    AreaOrigin->setObjectName(QStringLiteral("AreaOrigin"));
+    AreaOrigin->setWordWrap(true);
+    area.grid->addWidget(AreaOrigin, area.grid->rowCount(), 0, 1, area.grid->columnCount());
     blocks->addWidget(area.box);
     layout->addLayout(blocks);
 }
@@ -464,6 +521,8 @@ std::optional<lab::Lab> TKolorymetria::reference() const
 
 lab::Lab TKolorymetria::sampleLab(std::size_t i) const
 {
+    if (i < FileSamples.size() && FileSamples[i])
+        return fromConverter(FileSamples[i]->lab);
     if (const auto& deep = Deep[i]; deep && m_bits == 16)
         return fromConverter(
             m_converter->lab16(std::span(deep->data(), std::size_t(m_converter->channels()))));
@@ -493,17 +552,31 @@ std::optional<std::array<std::uint16_t, 3>> deepAt(Point p)
 
 void TKolorymetria::pictureOpened()
 {
+    if (m_reading) {
+        m_pictureWaiting = true;
+        return;
+    }
     FileColour = ProbnikMain
         ? colour::ColourProfile::fromDescription(ProbnikMain->PictureColour, pixelKind())
         : colour::ColourProfile::assumedSrgb(pixelKind());
     ChosenColour.reset();
-    // The last study measured the picture that is gone.
+    // The last study measured the picture that is gone, and so did the samples read.
     m_studied = false;
     Area.reset();
     m_area8.clear();
     m_area16.clear();
+    m_fileArea.reset();
+    m_readPoints.clear();
+    FileSamples.clear();
+    FileNote->hide();
     measure();
 }
+
+namespace {
+
+const QString ScreenValues = QStringLiteral("wartości z ekranu");
+
+} // namespace
 
 void TKolorymetria::measure()
 {
@@ -512,24 +585,65 @@ void TKolorymetria::measure()
     const auto white
         = White->currentIndex() == 1 ? colour::ReferenceWhite::D50 : colour::ReferenceWhite::D65;
     m_converter = std::make_unique<colour::LabConverter>(profile, white, m_bits);
-    const std::string model = lab::colourModel(profile, white, m_bits);
-    Model->setText(QString::fromStdString(model));
+    m_modelText = lab::colourModel(profile, white, m_bits);
+    showModel();
     FileProfile->setEnabled(ChosenColour.has_value());
+    // What the file's pixels gave was measured through the converter that is gone.
+    m_readPoints.clear();
+    FileSamples.clear();
+    m_fileArea.reset();
+    setRows();
+    refreshSamples();
+    if (m_studied && ProbnikMain && ProbnikMain->LabArea == AreaSource::File)
+        readArea();
+    measureArea();
+    emit modelChanged();
+}
+
+std::vector<std::string> TKolorymetria::lastLine() const
+{
+    return { m_modelText, "próbka: " + sampleModeCaption(sampleMode()) };
+}
+
+void TKolorymetria::showModel()
+{
+    QStringList parts;
+    for (const std::string& part : lastLine())
+        parts << QString::fromStdString(part);
+    Model->setText(parts.join(QStringLiteral(", ")));
+}
+
+SampleMode TKolorymetria::sampleMode() const
+{
+    const auto modes = sampleModes();
+    const int i = Sample ? Sample->currentIndex() : 0;
+    return i > 0 && i < int(modes.size()) ? modes[std::size_t(i)] : SampleMode {};
+}
+
+void TKolorymetria::setRows()
+{
     m_model->setMeasure(
         [this](std::size_t i) {
             const Color c = Colors[i];
             const auto& deep = Deep[i];
+            if (i < FileSamples.size() && FileSamples[i]) {
+                const FileSample& f = *FileSamples[i];
+                return LabTableModel::Measured { sampleLab(i),
+                    { int(std::lround(f.mean[0])), int(std::lround(f.mean[1])),
+                        int(std::lround(f.mean[2])) },
+                    f };
+            }
             // The columns keep one unit: an 8-bit value beside 16-bit ones is scaled to them.
             const int scale = m_bits == 16 ? 257 : 1;
             return LabTableModel::Measured { sampleLab(i),
                 deep && m_bits == 16
                     ? std::array<int, 3> { (*deep)[0], (*deep)[1], (*deep)[2] }
-                    : std::array<int, 3> { red(c) * scale, green(c) * scale, blue(c) * scale } };
+                    : std::array<int, 3> { red(c) * scale, green(c) * scale, blue(c) * scale },
+                std::nullopt };
         },
-        m_bits);
-    refreshSamples();
-    measureArea();
-    emit modelChanged();
+        m_bits, sampleMode().fromFile());
+    Table->setColumnHidden(Count, !sampleMode().fromFile());
+    Table->setColumnHidden(DevL, !sampleMode().fromFile());
 }
 
 void TKolorymetria::WhiteChange()
@@ -571,36 +685,177 @@ void TKolorymetria::FileProfileClick()
     measure();
 }
 
+void TKolorymetria::SampleChange()
+{
+    const SampleMode mode = sampleMode();
+    const SampleMode before = ProbnikMain ? ProbnikMain->LabSample : SampleMode {};
+    if (ProbnikMain)
+        ProbnikMain->LabSample = mode;
+    // Every sample read again in the new mode, in one pass; a cancel keeps what was shown.
+    const auto kept = FileSamples;
+    const auto keptPoints = m_readPoints;
+    m_readPoints.clear();
+    if (!readSamples(0)) {
+        FileSamples = kept;
+        m_readPoints = keptPoints;
+        if (ProbnikMain)
+            ProbnikMain->LabSample = before;
+        const auto modes = sampleModes();
+        const QSignalBlocker quiet(Sample);
+        Sample->setCurrentIndex(int(std::find(modes.begin(), modes.end(), before) - modes.begin()));
+    }
+    showModel();
+    setRows();
+    showReference();
+    afterReading();
+}
+
+void TKolorymetria::AreaFromChange()
+{
+    const AreaSource source = AreaFrom->currentIndex() == 1 ? AreaSource::File : AreaSource::Screen;
+    if (ProbnikMain)
+        ProbnikMain->LabArea = source;
+    if (source == AreaSource::File && m_studied && !m_fileArea)
+        readArea();
+    measureArea();
+    afterReading();
+}
+
+std::optional<Error> TKolorymetria::readFile(
+    std::span<const Rect> regions, PixelSink& sink, const QString& label)
+{
+    if (!ProbnikMain || ProbnikMain->PicturePath.isEmpty())
+        return Error { "Nie otwarto obrazu" };
+    if (!ProbnikMain->pictureFileUnchanged())
+        return Error { "Plik obrazu "
+            + QDir::toNativeSeparators(ProbnikMain->PicturePath).toStdString()
+            + " zmienił się albo zniknął od otwarcia" };
+    const QScopedValueRollback reading(m_reading, true);
+    Progress progress(ProbnikApplication::dialogs().openProgress(this, label));
+    const auto read
+        = readFileRegions(ProbnikMain->PicturePath.toStdString(), regions, sink, progress);
+    // "Anuluj" pressed while the last rows were read counts too.
+    if (read && !progress.advance(1.0))
+        return cancelled();
+    if (!read)
+        return read.error();
+    return std::nullopt;
+}
+
+bool TKolorymetria::readSamples(std::size_t from)
+{
+    const SampleMode mode = sampleMode();
+    const std::vector<Point> points = m_points;
+    FileSamples.resize(std::min(FileSamples.size(), from));
+    FileSamples.resize(points.size());
+    if (!mode.fromFile() || from >= points.size() || !ProbnikMain) {
+        m_readPoints = points;
+        if (!mode.fromFile())
+            FileNote->hide();
+        return true;
+    }
+    const Rect box = ProbnikMain->DisplayBox;
+    const Size boxSize { box.width(), box.height() };
+    const Size picture { ProbnikMain->ImageWidth, ProbnikMain->ImageHeight };
+    std::vector<Rect> regions;
+    std::vector<std::size_t> owners;
+    for (std::size_t i = from; i < points.size(); ++i) {
+        // The magnifier and the background are no part of the picture: screen values.
+        const Rect r = sampleRegion(
+            mode, { points[i].x - box.Left, points[i].y - box.Top }, boxSize, picture);
+        if (r.width() > 0 && r.height() > 0) {
+            regions.push_back(r);
+            owners.push_back(i);
+        }
+    }
+    bool done = true;
+    if (!regions.empty()) {
+        SampleSink sink(*m_converter, regions.size());
+        const auto error
+            = readFile(regions, sink, QStringLiteral("Czytanie próbek z pliku obrazu…"));
+        if (!error) {
+            const std::vector<FileSample> results = sink.results();
+            for (std::size_t k = 0; k < owners.size(); ++k)
+                if (results[k].count > 0)
+                    FileSamples[owners[k]] = results[k];
+            FileNote->hide();
+        } else {
+            done = !error->cancelled;
+            FileNote->setText(error->cancelled
+                    ? QStringLiteral("Czytanie pliku przerwane: nowe próbki mają %1.")
+                          .arg(ScreenValues)
+                    : QStringLiteral("%1: próbki mają %2.")
+                          .arg(QString::fromStdString(error->message), ScreenValues));
+            FileNote->show();
+        }
+    }
+    m_readPoints = points;
+    return done;
+}
+
 void TKolorymetria::refreshSamples()
 {
+    if (m_reading) {
+        m_samplesWaiting = true;
+        return;
+    }
     Colors.clear();
     Deep.clear();
+    m_points.clear();
     if (ProbnikMain) {
         const SampleStore& store = ProbnikMain->Samples;
         for (int i = 0; i < store.SampleCount; ++i) {
             const SampleColor& s = store.SampleColors[std::size_t(i)];
             Colors.push_back(rgb(s.R, s.G, s.B));
-            Deep.push_back(
-                m_bits == 16 ? deepAt(store.SamplePoints[std::size_t(i)]) : std::nullopt);
+            m_points.push_back(store.SamplePoints[std::size_t(i)]);
+            Deep.push_back(m_bits == 16 ? deepAt(m_points.back()) : std::nullopt);
         }
     }
+    // Only what is new is read: the samples kept are those at the points read before.
+    std::size_t kept = 0;
+    while (kept < std::min(m_points.size(), m_readPoints.size())
+        && m_points[kept] == m_readPoints[kept])
+        ++kept;
+    // Rows from there on were measured before and may read differently now.
+    const bool changed = kept < std::size_t(m_model->rowCount());
+    readSamples(kept);
     // The chosen sample gone, sample 1 is the reference again.
     if (ReferenceSample >= int(Colors.size()))
         ReferenceSample = 0;
     const int before = m_model->rowCount();
     m_model->setColours(Colors, Deep);
+    if (changed)
+        setRows();
     if (m_model->rowCount() > before)
         Table->scrollToBottom();
     Zapisz->setEnabled(!Colors.empty());
     SaveAction->setEnabled(!Colors.empty());
     showReference();
+    afterReading();
+}
+
+void TKolorymetria::afterReading()
+{
+    if (m_reading)
+        return;
+    if (m_pictureWaiting) {
+        m_pictureWaiting = false;
+        m_samplesWaiting = false;
+        pictureOpened();
+    } else if (m_samplesWaiting) {
+        m_samplesWaiting = false;
+        refreshSamples();
+    }
 }
 
 void TKolorymetria::showArea(const AreaStudy& study)
 {
     m_studied = true;
+    m_studiedArea = study.Area;
+    m_studiedBounds = study.Bounds;
     m_area8.clear();
     m_area16.clear();
+    m_fileArea.reset();
     for (std::size_t i = 0; i < study.Matches.size(); ++i) {
         const auto deep = m_bits == 16 && i < study.MatchPoints.size()
             ? deepAt(study.MatchPoints[i])
@@ -610,7 +865,46 @@ void TKolorymetria::showArea(const AreaStudy& study)
         else
             m_area8.push_back(study.Matches[i]);
     }
+    if (!m_reading && ProbnikMain && ProbnikMain->LabArea == AreaSource::File)
+        readArea();
     measureArea();
+    afterReading();
+}
+
+void TKolorymetria::readArea()
+{
+    if (!ProbnikMain)
+        return;
+    const Rect box = ProbnikMain->DisplayBox;
+    const Rect region
+        = areaRegion({ m_studiedArea.Left - box.Left, m_studiedArea.Top - box.Top,
+                         m_studiedArea.Right - box.Left, m_studiedArea.Bottom - box.Top },
+            { box.width(), box.height() }, { ProbnikMain->ImageWidth, ProbnikMain->ImageHeight });
+    AreaSink sink(*m_converter, m_studiedBounds);
+    if (region.width() > 0 && region.height() > 0) {
+        const Rect regions[] = { region };
+        if (const auto error
+            = readFile(regions, sink, QStringLiteral("Czytanie obszaru z pliku obrazu…"))) {
+            FileNote->setText(error->cancelled
+                    ? QStringLiteral("Czytanie obszaru z pliku przerwane: obszar ma %1.")
+                          .arg(ScreenValues)
+                    : QStringLiteral("%1: obszar ma %2.")
+                          .arg(QString::fromStdString(error->message), ScreenValues));
+            FileNote->show();
+            return;
+        }
+    }
+    m_fileArea = sink.result();
+}
+
+bool TKolorymetria::areaFromFile() const
+{
+    return m_fileArea && ProbnikMain && ProbnikMain->LabArea == AreaSource::File;
+}
+
+double TKolorymetria::areaClipped() const
+{
+    return areaFromFile() ? m_fileArea->clippedShare : m_screenClipped;
 }
 
 void TKolorymetria::measureArea()
@@ -619,18 +913,26 @@ void TKolorymetria::measureArea()
         showStatistics();
         return;
     }
-    colour::LabAccumulator sums(*m_converter);
-    sums.add(m_area8);
-    if (m_bits == 16 && m_converter->channels() == 3) {
-        sums.add16(m_area16);
-    } else if (m_bits == 16) {
-        std::vector<std::uint16_t> grey;
-        grey.reserve(m_area16.size() / 3);
-        for (std::size_t i = 0; i < m_area16.size(); i += 3)
-            grey.push_back(m_area16[i]);
-        sums.add16(grey);
+    colour::LabStatistics s;
+    if (areaFromFile()) {
+        s = m_fileArea->lab;
+    } else {
+        colour::LabAccumulator sums(*m_converter);
+        sums.add(m_area8);
+        if (m_bits == 16 && m_converter->channels() == 3) {
+            sums.add16(m_area16);
+        } else if (m_bits == 16) {
+            std::vector<std::uint16_t> grey;
+            grey.reserve(m_area16.size() / 3);
+            for (std::size_t i = 0; i < m_area16.size(); i += 3)
+                grey.push_back(m_area16[i]);
+            sums.add16(grey);
+        }
+        s = sums.result();
+        m_screenClipped = s.count > 0
+            ? double(clippedCount(m_area8) + clippedCount16(m_area16)) / double(s.count)
+            : 0.0;
     }
-    const colour::LabStatistics s = sums.result();
     lab::LabStatistics area;
     area.count = s.count;
     area.mean = fromConverter(s.mean);
@@ -704,8 +1006,17 @@ void TKolorymetria::showStatistics()
     SampleSpread->setText(any ? twoDecimals(samples.largestDeltaE00) : Dash);
 
     const bool studied = Area && Area->count > 0;
-    AreaCount->setText(
-        Area ? QStringLiteral("Punktów: %1").arg(Area->count) : QStringLiteral("Punktów: –"));
+    const bool fromFile = areaFromFile();
+    AreaCount->setText(Area
+            ? (fromFile ? QStringLiteral("Pikseli pliku: %1") : QStringLiteral("Punktów: %1"))
+                  .arg(Area->count)
+            : QStringLiteral("Punktów: –"));
+    AreaOrigin->setText(!Area
+            ? QString()
+            : QStringLiteral("%1; przycięte: %2 %")
+                  .arg(fromFile ? QStringLiteral("wszystkie piksele pliku za badanym obszarem")
+                                : QStringLiteral("piksele ekranu"),
+                      twoDecimals(100.0 * areaClipped())));
     show(AreaMean, studied ? std::optional(Area->mean) : std::nullopt);
     show(AreaDev, studied ? Area->stdDev : std::nullopt);
     const auto ref = reference();
@@ -721,10 +1032,20 @@ void TKolorymetria::ZapiszClick()
         const auto& shown = m_model->shown(i);
         rows.push_back({ shown[0], shown[1], shown[2], sampleLab(std::size_t(i)) });
     }
-    const std::string model = Model->text().toStdString();
+    std::optional<lab::CsvArea> area;
+    if (Area) {
+        area.emplace();
+        area->source
+            = std::string(areaSourceText(areaFromFile() ? AreaSource::File : AreaSource::Screen));
+        area->count = Area->count;
+        area->mean = Area->mean;
+        area->stdDev = Area->stdDev;
+        area->clippedPercent = 100.0 * areaClipped();
+    }
+    const std::vector<std::string> last = lastLine();
     saveCsvAs(this, ProbnikMain->InitialDir, [&](std::ostream& out) {
         return lab::writeCsv(
-            out, rows, *reference(), ProbnikMain->Separator.toUtf8().toStdString(), model);
+            out, rows, *reference(), ProbnikMain->Separator.toUtf8().toStdString(), area, last);
     });
 }
 
@@ -739,7 +1060,8 @@ void TKolorymetria::copyRows()
     for (const QModelIndex& row : rows) {
         QStringList cells;
         for (int column = 0; column < ColumnCount; ++column)
-            cells << m_model->text(row.row(), column);
+            if (!Table->isColumnHidden(column))
+                cells << m_model->text(row.row(), column);
         text += cells.join(u'\t') + u'\n';
     }
     QGuiApplication::clipboard()->setText(text);

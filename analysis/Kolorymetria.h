@@ -5,6 +5,7 @@
 
 #include "analysis/AreaStudy.h"
 #include "analysis/Colorimetry.h"
+#include "analysis/FileSampling.h"
 #include "colour/LabConversion.h"
 #include "common/Color.h"
 
@@ -14,6 +15,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
+#include <string>
 #include <vector>
 
 class QAction;
@@ -37,13 +40,18 @@ public:
     explicit TKolorymetria(QWidget* parent = nullptr);
     ~TKolorymetria() override;
 
-    // The table's columns as shown; the CSV file names dE00 in ASCII.
-    enum Column { Nr, R, G, B, L, A, Bstar, C, H, DeltaE, ColumnCount };
+    // The table's columns as shown; the CSV file names dE00 in ASCII. The pixel count and the
+    // deviation of L* are shown only while samples come from the file.
+    enum Column { Nr, R, G, B, L, A, Bstar, C, H, DeltaE, Count, DevL, ColumnCount };
 
     QLabel* Model = nullptr; // the colour model: the profile, the white, the depth
     QComboBox* White = nullptr; // the reference white: D65, D50
     QPushButton* LoadProfile = nullptr; // "Wczytaj profil…"
     QPushButton* FileProfile = nullptr; // "Profil pliku"
+    QComboBox* Sample = nullptr; // "Próbka z pliku": what a sample measures
+    QComboBox* AreaFrom = nullptr; // "Obszar": the screen pixels studied or the file's behind
+    QLabel* FileNote = nullptr; // why samples or the area keep their screen values
+    QLabel* AreaOrigin = nullptr; // where the area's figures come from, with the clipped share
     QTableView* Table = nullptr;
     QLabel* Reference = nullptr; // "Odniesienie: ..."
     QLineEdit* RefL = nullptr;
@@ -75,12 +83,16 @@ public:
     std::optional<probnik::lab::Lab> TypedReference;
     // The last area study, none before the first.
     std::optional<probnik::lab::LabStatistics> Area;
+    // Sample i measured over the file's pixels in the mode chosen, or none: a screen value.
+    std::vector<std::optional<probnik::FileSample>> FileSamples;
 
     // The reference's L*a*b*; none while it is a sample and there are none.
     std::optional<probnik::lab::Lab> reference() const;
     // Sample i's L*a*b* as measured.
     probnik::lab::Lab sampleLab(std::size_t i) const;
     const probnik::colour::LabConverter& converter() const { return *m_converter; }
+    // What a sample measures, as chosen.
+    probnik::SampleMode sampleMode() const;
     // The bits a channel of the values measured: 16 where the picture has them, else 8.
     int bits() const { return m_bits; }
 
@@ -89,6 +101,8 @@ public:
     void pictureOpened(); // takes the new picture's profile and depth
     void showArea(const probnik::AreaStudy& study);
     void WhiteChange(); // the white chosen
+    void SampleChange(); // the sample mode chosen
+    void AreaFromChange(); // where the area's figures come from
     void LoadProfileClick();
     void FileProfileClick();
     void chooseSample(int row); // a double click on a row
@@ -109,6 +123,22 @@ private:
     void showStatistics();
     void measure(); // a new converter: every value measured again
     void measureArea();
+    void setRows(); // the rows measured again as they are now
+    void showModel();
+    // The parts of the CSV file's last line, which the model label shows too: the colour
+    // model, then the sample mode.
+    std::vector<std::string> lastLine() const;
+    // The file's pixels of the regions in one pass, with the bar saying `label`: cancelled,
+    // failed (the file no longer the one opened, or unreadable) or read.
+    std::optional<probnik::Error> readFile(
+        std::span<const probnik::Rect> regions, probnik::PixelSink& sink, const QString& label);
+    // Samples from `from` on read from the file in the mode chosen; a failure or a cancel
+    // leaves them screen values and says so. False when cancelled.
+    bool readSamples(std::size_t from);
+    void readArea(); // every file pixel behind the last study
+    bool areaFromFile() const; // whether the area's figures are the file's
+    double areaClipped() const; // the share of the area's pixels clipped
+    void afterReading(); // what came in while the file was being read
 
     LabTableModel* m_model = nullptr;
     std::unique_ptr<probnik::colour::LabConverter> m_converter;
@@ -118,6 +148,18 @@ private:
     std::vector<probnik::Color> m_area8;
     std::vector<std::uint16_t> m_area16;
     bool m_studied = false;
+    std::string m_modelText;
+    probnik::Rect m_studiedArea;
+    probnik::ChannelBounds m_studiedBounds;
+    double m_screenClipped = 0; // the share of the screen pixels studied clipped
+    std::optional<probnik::FileAreaStatistics> m_fileArea;
+    // The sample points as the main window holds them, and those FileSamples were read for.
+    std::vector<probnik::Point> m_points;
+    std::vector<probnik::Point> m_readPoints;
+    // While the file is being read, events go on: what they bring waits until it is done.
+    bool m_reading = false;
+    bool m_samplesWaiting = false;
+    bool m_pictureWaiting = false;
 };
 
 extern TKolorymetria* Kolorymetria;

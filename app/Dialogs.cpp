@@ -22,8 +22,9 @@ namespace {
 // every PaceMs, which keeps the window answering without slowing the decoding.
 class OpenProgressBar {
 public:
-    explicit OpenProgressBar(QWidget* parent)
+    OpenProgressBar(QWidget* parent, QString label)
         : m_parent(parent)
+        , m_label(std::move(label))
     {
         m_started.start();
     }
@@ -56,7 +57,8 @@ private:
     void show()
     {
         m_bar = new QProgressDialog(
-            QStringLiteral("Otwieranie obrazu…"), QStringLiteral("Anuluj"), 0, Steps, m_parent);
+            m_label.isEmpty() ? QStringLiteral("Otwieranie obrazu…") : m_label,
+            QStringLiteral("Anuluj"), 0, Steps, m_parent);
         m_bar->setWindowTitle(QStringLiteral("Probnik"));
         m_bar->setWindowModality(Qt::WindowModal);
         m_bar->setAutoClose(false);
@@ -67,6 +69,7 @@ private:
     }
 
     QPointer<QWidget> m_parent;
+    QString m_label;
     QPointer<QProgressDialog> m_bar;
     QElapsedTimer m_started;
     QElapsedTimer m_paced;
@@ -172,8 +175,8 @@ QString Dialogs::saveImage(QWidget* parent, const QString& dir)
     return dialog.selectedFiles().constFirst();
 }
 
-probnik::Progress::Handler Dialogs::openProgress(QWidget* parent)
+probnik::Progress::Handler Dialogs::openProgress(QWidget* parent, const QString& label)
 {
-    auto bar = std::make_shared<OpenProgressBar>(parent);
+    auto bar = std::make_shared<OpenProgressBar>(parent, label);
     return [bar](double share) { return bar->advance(share); };
 }

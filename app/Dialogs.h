@@ -43,6 +43,6 @@ public:
     // How a picture being opened over parent shows its progress: once the work has lasted half
     // a second, a bar with "Anuluj", modal to parent, that lets events through as it moves.
     // The handler answers false once the person cancelled (the button, Esc or the close box);
-    // the bar goes with the handler.
-    virtual probnik::Progress::Handler openProgress(QWidget* parent);
+    // the bar goes with the handler. The bar says `label`, by default that a picture opens.
+    virtual probnik::Progress::Handler openProgress(QWidget* parent, const QString& label = {});
 };

@@ -110,6 +110,8 @@ TProbnikMain::TProbnikMain(QWidget* parent)
     InitialDir = QString::fromStdString(m_settingsRead.InitialDir);
     Separator = QString::fromStdString(m_settingsRead.Separator);
     LabWhite = m_settingsRead.referenceWhite();
+    LabSample = m_settingsRead.sampleMode();
+    LabArea = m_settingsRead.areaSource();
     Edit1->setText(Separator);
 }
 
@@ -164,10 +166,16 @@ TProbnikMain::~TProbnikMain()
 {
     // A second copy changed nothing, so the file stays exactly as it read it; rewriting it
     // could undo what the running copy stores meanwhile.
-    const Settings settings { storedText(InitialDir, m_settingsRead.InitialDir),
-        storedText(Separator, m_settingsRead.Separator),
-        LabWhite == m_settingsRead.referenceWhite() ? m_settingsRead.White
-                                                    : std::string(colour::whiteName(LabWhite)) };
+    Settings settings;
+    settings.InitialDir = storedText(InitialDir, m_settingsRead.InitialDir);
+    settings.Separator = storedText(Separator, m_settingsRead.Separator);
+    settings.White = LabWhite == m_settingsRead.referenceWhite()
+        ? m_settingsRead.White
+        : std::string(colour::whiteName(LabWhite));
+    settings.Sample = LabSample == m_settingsRead.sampleMode() ? m_settingsRead.Sample
+                                                               : sampleModeText(LabSample);
+    settings.Area = LabArea == m_settingsRead.areaSource() ? m_settingsRead.Area
+                                                           : std::string(areaSourceText(LabArea));
     if (const auto error = isFirstCopy() ? settings.write(settingsFile()) : std::nullopt) {
         // At exit the box may never be seen, so the message also goes to standard error.
         std::fprintf(stderr, "Probnik: %s\n", error->message.c_str());

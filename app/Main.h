@@ -66,6 +66,10 @@ public:
     bool pictureFileUnchanged() const;
     // The colorimetry's reference white, kept between runs.
     probnik::colour::ReferenceWhite LabWhite = probnik::colour::ReferenceWhite::D65;
+    // What a colorimetry sample measures and where its area statistics come from, kept
+    // between runs.
+    probnik::SampleMode LabSample;
+    probnik::AreaSource LabArea = probnik::AreaSource::Screen;
     int ImageWidth = 0;
     int ImageHeight = 0;
     probnik::Rect DisplayBox;

@@ -39,6 +39,10 @@ Settings Settings::read(const std::filesystem::path& file)
         settings.Separator = std::move(*separator);
     if (auto white = ini.value(ColorimetrySection, "Biel"))
         settings.White = std::move(*white);
+    if (auto sample = ini.value(ColorimetrySection, "Probka"))
+        settings.Sample = std::move(*sample);
+    if (auto area = ini.value(ColorimetrySection, "Obszar"))
+        settings.Area = std::move(*area);
     return settings;
 }
 
@@ -59,6 +63,10 @@ std::optional<Error> Settings::write(const std::filesystem::path& file) const
     // A file that never had a white chosen stays as it was while the default is in use.
     if (White != "D65" || ini.value(ColorimetrySection, "Biel"))
         ini.setValue(ColorimetrySection, "Biel", White);
+    if (Sample != "0" || ini.value(ColorimetrySection, "Probka"))
+        ini.setValue(ColorimetrySection, "Probka", Sample);
+    if (Area != "ekran" || ini.value(ColorimetrySection, "Obszar"))
+        ini.setValue(ColorimetrySection, "Obszar", Area);
     if (ini.save(file))
         return failed;
     return std::nullopt;

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "analysis/FileSampling.h"
 #include "colour/LabConversion.h"
 #include "common/Result.h"
 
@@ -21,6 +22,12 @@ struct Settings {
     // meaning D65. Kept as read, so that an unchanged setting is written back byte for byte.
     std::string White = "D65";
     colour::ReferenceWhite referenceWhite() const { return colour::whiteFromName(White); }
+    // What a colorimetry sample measures ("Probka": "0", "blok" or N) and where the area
+    // statistics come from ("Obszar": "ekran" or "plik"), kept as read like the white.
+    std::string Sample = "0";
+    std::string Area = "ekran";
+    SampleMode sampleMode() const { return sampleModeFromText(Sample); }
+    AreaSource areaSource() const { return areaSourceFromText(Area); }
 
     // Where the settings file lives: $XDG_CONFIG_HOME, else $HOME/.config, else the current
     // folder. The arguments are the two variables' values (null when unset).
@@ -29,8 +36,8 @@ struct Settings {
     // Missing file, section or key: the defaults above; a present empty value stays empty. A
     // separator with a character the CSV file cannot store (or not UTF-8) is the default.
     static Settings read(const std::filesystem::path& file);
-    // Writes every key, changed or not; "Biel" only when not D65 or already in the file. Failure:
-    // "Unable to write to Probnik.ini".
+    // Writes every key, changed or not; "Biel", "Probka" and "Obszar" only when not the default
+    // or already in the file. Failure: "Unable to write to Probnik.ini".
     std::optional<Error> write(const std::filesystem::path& file) const;
 };
 

@@ -66,7 +66,7 @@ public:
         imageDirs << dir;
         return imageAnswers.isEmpty() ? QString() : imageAnswers.takeFirst();
     }
-    probnik::Progress::Handler openProgress(QWidget*) override
+    probnik::Progress::Handler openProgress(QWidget*, const QString&) override
     {
         return [this](double) {
             ++openProgressSteps;

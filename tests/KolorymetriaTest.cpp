@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -301,7 +302,9 @@ TEST_F(KolorymetriaTest, TheReferenceIsARowDoubleClickedOrTypedValues)
     kolor->Table->selectRow(1);
     kolor->Table->setFocus();
     QTest::keyClick(kolor->Table, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), row(1).join(u'\t') + u'\n');
+    // The file modes' count and L* deviation are not shown, so not copied.
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+        row(1).mid(0, TKolorymetria::Count).join(u'\t') + u'\n');
 }
 
 TEST_F(KolorymetriaTest, CtrlLOnTheMainWindowOpensIt)
@@ -337,7 +340,7 @@ TEST_F(KolorymetriaTest, ZapiszWritesTheTableWholeAfterTheQuestions)
             + QByteArray("\r\n2,128,128,128,53.5850,0.0000,0.0000,0.0000,0.0000,0.0000\r\n")
             + "Model barw: sRGB (IEC 61966-2-1), przyjęty: plik nie opisuje swoich barw, biel "
               "odniesienia D65 (Xn 95.047, Yn 100, Zn 108.883), 8 bitów na kanał, CIE 1976 "
-              "L*a*b*, ΔE00 CIEDE2000 (kL = kC = kH = 1)\r\n");
+              "L*a*b*, ΔE00 CIEDE2000 (kL = kC = kH = 1), próbka: piksel ekranu\r\n");
     EXPECT_EQ(window->InitialDir, QDir::toNativeSeparators(dir.path()));
 
     // "Nie" keeps the file; "Tak" replaces it.
@@ -519,4 +522,136 @@ TEST_F(KolorymetriaTest, SixteenBitValuesAreMeasuredWhereTheBoxHoldsThem)
     study->BitBtn1->click(); // every pixel of the box
     EXPECT_EQ(texts(kolor->AreaMean), row(0).mid(4, 3));
     EXPECT_EQ(texts(kolor->AreaDev), (QStringList { "0.00", "0.00", "0.00" }));
+}
+
+namespace {
+
+// A 1200 x 800 bitmap of known values: the box shows it at 400 x 266, each screen pixel
+// standing for 3 x 3 or 3 x 4 file pixels.
+QImage fileSamplePicture()
+{
+    QImage image(1200, 800, QImage::Format_RGB888);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixelColor(x, y, QColor((x * 7 + y * 13) % 256, (x + 2 * y) % 256, 90));
+    return image;
+}
+
+// The mean R, G, B of the picture's pixels in [left, right) x [top, bottom), as the window
+// writes them.
+QStringList meanOf(const QImage& image, int left, int top, int right, int bottom)
+{
+    double sum[3] = {};
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            sum[0] += c.red();
+            sum[1] += c.green();
+            sum[2] += c.blue();
+        }
+    const double n = double(right - left) * (bottom - top);
+    return { QString::fromStdString(decimals(sum[0] / n, 2)),
+        QString::fromStdString(decimals(sum[1] / n, 2)),
+        QString::fromStdString(decimals(sum[2] / n, 2)) };
+}
+
+} // namespace
+
+// Chosen from the keyboard, a sample measures the file pixels behind its screen pixel, or a
+// square around the pixel shown, cut by the picture's edge.
+TEST_F(KolorymetriaTest, SamplesFromTheFileAverageItsOwnPixels)
+{
+    const QImage image = fileSamplePicture();
+    const QString path = dir.filePath(QStringLiteral("blocks.bmp"));
+    ASSERT_TRUE(image.save(path, "BMP"));
+    open(path);
+    ASSERT_EQ(window->DisplayBox.width(), 400);
+    ASSERT_EQ(window->DisplayBox.height(), 266);
+    // Box pixels (100, 60) and (0, 60): picture rows from 60 * 800 / 266 = 180 to 183.
+    QTest::mouseClick(window->Client, Qt::LeftButton, {}, QPoint(110, 110));
+    QTest::mouseClick(window->Client, Qt::LeftButton, {}, QPoint(10, 110));
+    ASSERT_EQ(rows(), 2);
+    EXPECT_TRUE(kolor->Table->isColumnHidden(TKolorymetria::Count));
+
+    kolor->show();
+    kolor->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(kolor.get()));
+    QTest::keyClick(kolor.get(), Qt::Key_Z, Qt::AltModifier);
+    ASSERT_TRUE(kolor->Sample->hasFocus());
+    struct Case {
+        int downs; // from the mode before
+        const char* mode;
+        int row;
+        QStringList mean;
+        const char* count;
+    };
+    const Case cases[] = {
+        { 1, "blok", 0, meanOf(image, 300, 180, 303, 183), "9" },
+        { 0, "blok", 1, meanOf(image, 0, 180, 3, 183), "9" },
+        { 4, "15 × 15", 0, meanOf(image, 293, 173, 308, 188), "225" },
+        { 0, "15 × 15", 1, meanOf(image, 0, 173, 8, 188), "120" },
+    };
+    for (const Case& c : cases) {
+        for (int i = 0; i < c.downs; ++i)
+            QTest::keyClick(kolor->Sample, Qt::Key_Down);
+        SCOPED_TRACE(c.mode);
+        const QStringList cells = row(c.row);
+        EXPECT_EQ(cells.mid(TKolorymetria::R, 3), c.mean);
+        EXPECT_EQ(cells[TKolorymetria::Count], QString::fromLatin1(c.count));
+        EXPECT_FALSE(kolor->Table->isColumnHidden(TKolorymetria::Count));
+        EXPECT_TRUE(kolor->Model->text().contains(QString::fromUtf8(c.mode)))
+            << kolor->Model->text().toStdString();
+    }
+    // Kept at exit.
+    kolor.reset();
+    window.reset();
+    QFile ini(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Probnik.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(ini.readAll().contains("[Kolorymetria]\nProbka=15\n"));
+}
+
+// The whole area behind a study comes from the file; cancelled, or the file gone, the screen
+// pixels' figures stay and the window says why.
+TEST_F(KolorymetriaTest, TheWholeAreaFromTheFileAndItsCancel)
+{
+    const QImage image = fileSamplePicture();
+    const QString path = dir.filePath(QStringLiteral("area.bmp"));
+    ASSERT_TRUE(image.save(path, "BMP"));
+    open(path);
+    kolor->show();
+    kolor->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(kolor.get()));
+    QTest::keyClick(kolor.get(), Qt::Key_O, Qt::AltModifier);
+    ASSERT_TRUE(kolor->AreaFrom->hasFocus());
+    QTest::keyClick(kolor->AreaFrom, Qt::Key_Down);
+    ASSERT_EQ(kolor->AreaFrom->currentText(), QStringLiteral("plik"));
+
+    dialogs->duringOpen = [] { return false; };
+    study->BitBtn1->click();
+    const QString screen = QStringLiteral("Punktów: %1").arg(400 * 266);
+    EXPECT_EQ(kolor->AreaCount->text(), screen);
+    EXPECT_TRUE(kolor->FileNote->isVisible());
+    EXPECT_TRUE(kolor->FileNote->text().contains(QStringLiteral("przerwane")));
+    const QString screenMean = kolor->AreaMean[0]->text();
+
+    dialogs->duringOpen = [] { return true; };
+    study->BitBtn1->click();
+    EXPECT_EQ(kolor->AreaCount->text(), QStringLiteral("Pikseli pliku: %1").arg(1200 * 800));
+    std::vector<Color> all;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            all.push_back(rgb(c.red(), c.green(), c.blue()));
+        }
+    const lab::LabStatistics whole = lab::areaStatistics(all);
+    EXPECT_NEAR(kolor->AreaMean[0]->text().toDouble(), whole.mean.L, 0.011);
+    EXPECT_NEAR(kolor->AreaDev[1]->text().toDouble(), whole.stdDev->a, 0.011);
+
+    // The file changed since it was opened: the screen's figures, and why.
+    QFile::remove(path);
+    study->BitBtn1->click();
+    EXPECT_EQ(kolor->AreaCount->text(), screen);
+    EXPECT_EQ(kolor->AreaMean[0]->text(), screenMean);
+    EXPECT_TRUE(kolor->FileNote->text().contains(QStringLiteral("zniknął")))
+        << kolor->FileNote->text().toStdString();
 }
