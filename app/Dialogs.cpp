@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -22,8 +23,9 @@ namespace {
 // every PaceMs, which keeps the window answering without slowing the decoding.
 class OpenProgressBar {
 public:
-    explicit OpenProgressBar(QWidget* parent)
+    OpenProgressBar(QWidget* parent, QString text)
         : m_parent(parent)
+        , m_text(std::move(text))
     {
         m_started.start();
     }
@@ -55,8 +57,7 @@ private:
 
     void show()
     {
-        m_bar = new QProgressDialog(
-            QStringLiteral("Otwieranie obrazu…"), QStringLiteral("Anuluj"), 0, Steps, m_parent);
+        m_bar = new QProgressDialog(m_text, QStringLiteral("Anuluj"), 0, Steps, m_parent);
         m_bar->setWindowTitle(QStringLiteral("Probnik"));
         m_bar->setWindowModality(Qt::WindowModal);
         m_bar->setAutoClose(false);
@@ -67,6 +68,7 @@ private:
     }
 
     QPointer<QWidget> m_parent;
+    QString m_text;
     QPointer<QProgressDialog> m_bar;
     QElapsedTimer m_started;
     QElapsedTimer m_paced;
@@ -151,6 +153,55 @@ QString Dialogs::saveCsv(QWidget* parent, const QString& dir)
 
 probnik::Progress::Handler Dialogs::openProgress(QWidget* parent)
 {
-    auto bar = std::make_shared<OpenProgressBar>(parent);
+    auto bar = std::make_shared<OpenProgressBar>(parent, QStringLiteral("Otwieranie obrazu…"));
     return [bar](double share) { return bar->advance(share); };
+}
+
+probnik::Progress::Handler Dialogs::measureProgress(QWidget* parent)
+{
+    auto bar = std::make_shared<OpenProgressBar>(parent, QStringLiteral("Pomiar pól wzorca…"));
+    return [bar](double share) { return bar->advance(share); };
+}
+
+namespace {
+
+QString chooseFile(QWidget* parent, const QString& dir, bool save, const QStringList& filters,
+    const QString& suffix)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilters(filters);
+    if (!suffix.isEmpty())
+        dialog.setDefaultSuffix(suffix);
+    // The program asks before replacing a file, in its own dialog.
+    if (save)
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!dir.isEmpty())
+        dialog.setDirectory(dir);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+QString Dialogs::openChart(QWidget* parent, const QString& dir)
+{
+    return chooseFile(parent, dir, false,
+        { QStringLiteral("Wzorce CGATS (*.txt *.cgats *.cie *.it8 *.TXT *.CGATS *.CIE *.IT8)"),
+            QStringLiteral("Wszystkie pliki (*)") },
+        {});
+}
+
+QString Dialogs::openCalibration(QWidget* parent, const QString& dir)
+{
+    return chooseFile(parent, dir, false,
+        { QStringLiteral("Kalibracje (*.kal *.KAL)"), QStringLiteral("Wszystkie pliki (*)") }, {});
+}
+
+QString Dialogs::saveCalibration(QWidget* parent, const QString& dir)
+{
+    return chooseFile(
+        parent, dir, true, { QStringLiteral("Kalibracje (*.kal)") }, QStringLiteral("kal"));
 }

@@ -110,6 +110,7 @@ TProbnikMain::TProbnikMain(QWidget* parent)
     InitialDir = QString::fromStdString(m_settingsRead.InitialDir);
     Separator = QString::fromStdString(m_settingsRead.Separator);
     LabWhite = m_settingsRead.referenceWhite();
+    CalibrationFile = QString::fromStdString(m_settingsRead.Calibration);
     Edit1->setText(Separator);
 }
 
@@ -164,10 +165,13 @@ TProbnikMain::~TProbnikMain()
 {
     // A second copy changed nothing, so the file stays exactly as it read it; rewriting it
     // could undo what the running copy stores meanwhile.
-    const Settings settings { storedText(InitialDir, m_settingsRead.InitialDir),
-        storedText(Separator, m_settingsRead.Separator),
-        LabWhite == m_settingsRead.referenceWhite() ? m_settingsRead.White
-                                                    : std::string(colour::whiteName(LabWhite)) };
+    Settings settings;
+    settings.InitialDir = storedText(InitialDir, m_settingsRead.InitialDir);
+    settings.Separator = storedText(Separator, m_settingsRead.Separator);
+    settings.White = LabWhite == m_settingsRead.referenceWhite()
+        ? m_settingsRead.White
+        : std::string(colour::whiteName(LabWhite));
+    settings.Calibration = storedText(CalibrationFile, m_settingsRead.Calibration);
     if (const auto error = isFirstCopy() ? settings.write(settingsFile()) : std::nullopt) {
         // At exit the box may never be seen, so the message also goes to standard error.
         std::fprintf(stderr, "Probnik: %s\n", error->message.c_str());
@@ -384,6 +388,8 @@ void TProbnikMain::buildMenu()
         &TProbnikMain::ColorDialExecute);
     Kolorymetria1 = action("Kolorymetria1", QStringLiteral("Kolorymetria"),
         QKeySequence(Qt::CTRL | Qt::Key_L), &TProbnikMain::Kolorymetria1Execute);
+    Kalibracja1 = action("Kalibracja1", QStringLiteral("&Kalibracja"),
+        QKeySequence(Qt::CTRL | Qt::Key_K), &TProbnikMain::Kalibracja1Execute);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&Plik"));
     file->addAction(FileOpen1);
@@ -392,6 +398,7 @@ void TProbnikMain::buildMenu()
     file->addAction(FileExit1);
     QMenu* analysis = menuBar()->addMenu(QStringLiteral("&Analiza"));
     analysis->addAction(Kolorymetria1);
+    analysis->addAction(Kalibracja1);
     QMenu* help = menuBar()->addMenu(QStringLiteral("Pomoc"));
     help->addAction(Pomoc1);
     help->addAction(HelpAbout1);

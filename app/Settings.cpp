@@ -39,6 +39,8 @@ Settings Settings::read(const std::filesystem::path& file)
         settings.Separator = std::move(*separator);
     if (auto white = ini.value(ColorimetrySection, "Biel"))
         settings.White = std::move(*white);
+    if (auto calibration = ini.value(ColorimetrySection, "Kalibracja"))
+        settings.Calibration = std::move(*calibration);
     return settings;
 }
 
@@ -59,6 +61,8 @@ std::optional<Error> Settings::write(const std::filesystem::path& file) const
     // A file that never had a white chosen stays as it was while the default is in use.
     if (White != "D65" || ini.value(ColorimetrySection, "Biel"))
         ini.setValue(ColorimetrySection, "Biel", White);
+    if (!Calibration.empty() || ini.value(ColorimetrySection, "Kalibracja"))
+        ini.setValue(ColorimetrySection, "Kalibracja", Calibration);
     if (ini.save(file))
         return failed;
     return std::nullopt;

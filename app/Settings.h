@@ -21,6 +21,8 @@ struct Settings {
     // meaning D65. Kept as read, so that an unchanged setting is written back byte for byte.
     std::string White = "D65";
     colour::ReferenceWhite referenceWhite() const { return colour::whiteFromName(White); }
+    // The calibration file in use ("Kalibracja"), empty for none.
+    std::string Calibration;
 
     // Where the settings file lives: $XDG_CONFIG_HOME, else $HOME/.config, else the current
     // folder. The arguments are the two variables' values (null when unset).
@@ -29,7 +31,8 @@ struct Settings {
     // Missing file, section or key: the defaults above; a present empty value stays empty. A
     // separator with a character the CSV file cannot store (or not UTF-8) is the default.
     static Settings read(const std::filesystem::path& file);
-    // Writes every key, changed or not; "Biel" only when not D65 or already in the file. Failure:
+    // Writes every key, changed or not; "Biel" only when not D65 or already in the file, and
+    // "Kalibracja" likewise only when one is in use or the key is already there. Failure:
     // "Unable to write to Probnik.ini".
     std::optional<Error> write(const std::filesystem::path& file) const;
 };
