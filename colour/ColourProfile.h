@@ -54,6 +54,11 @@ public:
     const std::string& reason() const { return m_reason; }
     // One line for the window: which profile and where it came from.
     std::string text() const;
+    // The profile's MD5 identifier, 32 lowercase hexadecimal digits: the ICC header's
+    // profile ID where it is set, else the MD5 of the profile's bytes worked out as the ICC
+    // does (flags, rendering intent and ID zeroed). Profiles made from what a file says are
+    // identified by the bytes of the ICC profile made.
+    const std::string& identifier() const { return m_identifier; }
 
     struct Engine;
     const Engine& engine() const { return *m_engine; }
@@ -69,6 +74,7 @@ private:
     std::string m_name;
     std::string m_source;
     std::string m_reason;
+    std::string m_identifier;
 };
 
 } // namespace probnik::colour

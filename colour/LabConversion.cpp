@@ -263,6 +263,45 @@ void LabConverter::convert16(std::span<const std::uint16_t> values, std::span<La
     each16(values.first(count * std::size_t(m_channels)), [&](Lab v) { *next++ = v; });
 }
 
+Xyz LabConverter::xyzOfMean(std::span<const double> values) const
+{
+    const double top = m_bits == 16 ? 65535.0 : 255.0;
+    double in[3] = { 0, 0, 0 };
+    const std::size_t n = std::min(values.size(), std::size_t(m_channels));
+    for (std::size_t i = 0; i < n; ++i) {
+        const double v = values[i];
+        in[i] = std::isfinite(v) ? std::clamp(v / top, 0.0, 1.0) : 0.0;
+    }
+    double out[3] = { 0, 0, 0 };
+    if (!m_engine->toXyzFractional(in, out, 1)) {
+        // Without the fine transform the nearest 16-bit level is close enough.
+        std::uint16_t wide[3];
+        for (int i = 0; i < 3; ++i)
+            wide[i] = std::uint16_t(std::lround(in[i] * 65535.0));
+        m_engine->toXyz(wide, out, 1, true);
+    }
+    for (double& v : out)
+        if (!std::isfinite(v))
+            v = 0.0;
+    return { out[0], out[1], out[2] };
+}
+
+Lab LabConverter::labOfXyz(const Xyz& d50) const
+{
+    if (m_channels == 1)
+        return { 116.0 * labF(d50.Y) - 16.0, 0.0, 0.0 };
+    const double c[3] = { d50.X, d50.Y, d50.Z };
+    double f[3];
+    for (int row = 0; row < 3; ++row)
+        f[row] = labF(m_adapt[row][0] * c[0] + m_adapt[row][1] * c[1] + m_adapt[row][2] * c[2]);
+    return { 116.0 * f[1] - 16.0, 500.0 * (f[0] - f[1]), 200.0 * (f[1] - f[2]) };
+}
+
+Lab LabConverter::labOfMean(std::span<const double> values) const
+{
+    return labOfXyz(xyzOfMean(values));
+}
+
 void LabAccumulator::add(Lab value)
 {
     if (m_count == 0)

@@ -26,6 +26,13 @@ struct Lab {
     friend constexpr bool operator==(const Lab&, const Lab&) = default;
 };
 
+// CIE XYZ relative to the ICC's D50, white's Y = 1: what a profile gives before the white.
+struct Xyz {
+    double X = 0;
+    double Y = 0;
+    double Z = 0;
+};
+
 enum class ReferenceWhite { D65, D50 };
 
 // A white's X, Y, Z with Y = 100: D65 as the program has always used it, D50 as the ICC
@@ -62,6 +69,16 @@ public:
     // made for 16 bits.
     Lab lab16(std::span<const std::uint16_t> pixel) const;
     void convert16(std::span<const std::uint16_t> values, std::span<Lab> out) const;
+
+    // A colour between levels, such as the mean of many pixels: channels() values (further
+    // ones are not read; a grey picture's from the first) at the converter's depth, 0 to
+    // 255 or 0 to 65535, fractions allowed. Through the profile at full precision, to D50
+    // XYZ; then to L*a*b* at the converter's white as lab() and lab16() do, which give the
+    // same at whole values.
+    Xyz xyzOfMean(std::span<const double> values) const;
+    Lab labOfMean(std::span<const double> values) const;
+    // D50 XYZ to L*a*b* at the converter's white.
+    Lab labOfXyz(const Xyz& d50) const;
 
     // The parts of X / Xn, Y / Yn, Z / Zn each channel value adds (RGB), or L* (grey).
     using Ratios = std::array<double, 3>;

@@ -59,4 +59,21 @@ const std::vector<double>& ColourProfile::Engine::channelXyz(bool sixteen) const
     return xyz;
 }
 
+bool ColourProfile::Engine::toXyzFractional(
+    const double* values, double* xyz, std::size_t count) const
+{
+    if (!m_fractionalTried) {
+        m_fractionalTried = true;
+        const ProfileHandle target(cmsCreateXYZProfileTHR(context.get()));
+        if (target)
+            m_toFractional.reset(cmsCreateTransformTHR(context.get(), profile.get(),
+                pixels == PixelKind::Rgb ? TYPE_RGB_DBL : TYPE_GRAY_DBL, target.get(), TYPE_XYZ_DBL,
+                INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_NOCACHE));
+    }
+    if (!m_toFractional)
+        return false;
+    cmsDoTransform(m_toFractional.get(), values, xyz, cmsUInt32Number(count));
+    return true;
+}
+
 } // namespace probnik::colour

@@ -55,7 +55,15 @@ struct ColourProfile::Engine {
     // that another white costs no second pass through the profile.
     const std::vector<double>& channelXyz(bool sixteen) const;
 
+    // The XYZ of `count` pixels of fractional values from 0 to 1 (3 or 1 each), such as the
+    // mean of many pixels, through a double-precision transform made on first use. False
+    // when Little CMS cannot make it.
+    bool toXyzFractional(const double* values, double* xyz, std::size_t count) const;
+
 private:
+    // Made by toXyzFractional(); destroyed before the profile, declared after it.
+    mutable TransformHandle m_toFractional;
+    mutable bool m_fractionalTried = false;
     // Filled by channelXyz(); the program runs on one thread.
     mutable std::vector<double> m_channelXyz[2];
 };

@@ -480,3 +480,60 @@ TEST(ColourProfile, AccumulatorGivesMeanAndDeviation)
 }
 
 } // namespace
+
+// A mean's colour through the fine transform agrees with the pixels' own conversion at whole
+// values, at both depths, through tables and through Little CMS, and lies between its
+// neighbours between them.
+TEST(ColourProfile, MeanColourAgreesWithPixelsAtWholeValues)
+{
+    struct Case {
+        const char* name;
+        ColourProfile profile;
+        int bits;
+        std::array<double, 3> value;
+    };
+    const auto rgbProfile = [](const Bytes& bytes) {
+        return ColourProfile::fromDescription(
+            ColourDescription::embedded(bytes, "PNG iCCP"), PixelKind::Rgb);
+    };
+    const ColourProfile srgb = ColourProfile::assumedSrgb(PixelKind::Rgb);
+    const ColourProfile adobe = rgbProfile(adobeBytes());
+    const ColourProfile lookUp = rgbProfile(lookUpBytes());
+    const ColourProfile grey = ColourProfile::fromDescription(
+        ColourDescription::embedded(greyBytes(), "PNG iCCP"), PixelKind::Grey);
+    const std::vector<Case> cases = {
+        { "sRGB 8", srgb, 8, { 0, 0, 0 } },
+        { "sRGB 8", srgb, 8, { 255, 128, 3 } },
+        { "sRGB 16", srgb, 16, { 65535, 40000, 7 } },
+        { "Adobe 8", adobe, 8, { 12, 200, 90 } },
+        { "Adobe 16", adobe, 16, { 1000, 65535, 30000 } },
+        { "look-up 8", lookUp, 8, { 250, 20, 140 } },
+        { "look-up 16", lookUp, 16, { 5000, 50000, 65535 } },
+        { "grey 8", grey, 8, { 77, 77, 77 } },
+        { "grey 16", grey, 16, { 33333, 33333, 33333 } },
+    };
+    for (const Case& c : cases)
+        for (const ReferenceWhite white : { ReferenceWhite::D65, ReferenceWhite::D50 }) {
+            const LabConverter converter(c.profile, white, c.bits);
+            const std::string what = std::string(c.name) + " " + std::string(whiteName(white));
+            std::array<std::uint16_t, 3> whole {};
+            for (int i = 0; i < 3; ++i)
+                whole[i] = std::uint16_t(c.value[i]);
+            const Lab pixel = c.bits == 16
+                ? converter.lab16(std::span(whole).first(std::size_t(converter.channels())))
+                : converter.lab(rgb(whole[0], whole[1], whole[2]));
+            const Lab mean = converter.labOfMean(c.value);
+            EXPECT_NEAR(mean.L, pixel.L, 2e-5) << what;
+            EXPECT_NEAR(mean.a, pixel.a, 2e-5) << what;
+            EXPECT_NEAR(mean.b, pixel.b, 2e-5) << what;
+            // Half an 8-bit level up lies between the level and the next one.
+            const std::array<double, 3> half
+                = { c.value[0] + 0.5, c.value[1] + 0.5, c.value[2] + 0.5 };
+            const std::array<double, 3> next = { c.value[0] + 1, c.value[1] + 1, c.value[2] + 1 };
+            if (c.bits == 8 && c.value[0] < 255) {
+                const double l = converter.labOfMean(half).L;
+                EXPECT_GT(l, converter.labOfMean(c.value).L) << what;
+                EXPECT_LT(l, converter.labOfMean(next).L) << what;
+            }
+        }
+}
