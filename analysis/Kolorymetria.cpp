@@ -3,6 +3,7 @@
 
 #include "analysis/Kolorymetria.h"
 
+#include "analysis/Kalibracja.h"
 #include "analysis/Reference.h"
 #include "analysis/SaveCsv.h"
 #include "analysis/Total.h"
@@ -13,6 +14,7 @@
 
 #include <QAbstractTableModel>
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
@@ -352,6 +354,13 @@ void TKolorymetria::buildDesign()
     FileProfile->setToolTip(QStringLiteral("Wróć do profilu, który podaje sam obraz"));
     connect(FileProfile, &QPushButton::clicked, this, &TKolorymetria::FileProfileClick);
     choices->addWidget(FileProfile);
+    UseCalibration = new QCheckBox(QStringLiteral("&Użyj kalibracji"), this);
+    UseCalibration->setObjectName(QStringLiteral("UseCalibration"));
+    UseCalibration->setToolTip(
+        QStringLiteral("Popraw każde L*a*b* kalibracją z okna „Kalibracja” (Ctrl+K)"));
+    UseCalibration->setEnabled(false);
+    connect(UseCalibration, &QCheckBox::clicked, this, &TKolorymetria::UseCalibrationClick);
+    choices->addWidget(UseCalibration);
     layout->addLayout(choices);
     buildTable(layout);
     buildReferenceRow(layout);
@@ -465,9 +474,43 @@ std::optional<lab::Lab> TKolorymetria::reference() const
 lab::Lab TKolorymetria::sampleLab(std::size_t i) const
 {
     if (const auto& deep = Deep[i]; deep && m_bits == 16)
-        return fromConverter(
+        return shown(
             m_converter->lab16(std::span(deep->data(), std::size_t(m_converter->channels()))));
-    return fromConverter(m_converter->lab(Colors[i]));
+    return shown(m_converter->lab(Colors[i]));
+}
+
+bool TKolorymetria::usesCalibration() const
+{
+    return UseCalibration->isChecked() && Kalibracja && Kalibracja->calibration();
+}
+
+lab::Lab TKolorymetria::shown(colour::Lab measured) const
+{
+    const lab::Lab value = fromConverter(measured);
+    if (!usesCalibration())
+        return value;
+    const lab::Lab c
+        = calibration::correct(Kalibracja->calibration()->matrix, value, m_converter->white());
+    return { c.L, denoised(c.a), denoised(c.b) };
+}
+
+void TKolorymetria::calibrationChanged(bool turnOn)
+{
+    const bool any = Kalibracja && Kalibracja->calibration();
+    UseCalibration->setEnabled(any);
+    if (!any)
+        UseCalibration->setChecked(false);
+    else if (turnOn)
+        UseCalibration->setChecked(true);
+    measure();
+}
+
+void TKolorymetria::UseCalibrationClick()
+{
+    // The calibration in use is kept for the next run, when it is kept in a file.
+    if (ProbnikMain)
+        ProbnikMain->CalibrationFile = usesCalibration() ? Kalibracja->calibrationPath() : QString();
+    measure();
 }
 
 namespace {
@@ -512,7 +555,13 @@ void TKolorymetria::measure()
     const auto white
         = White->currentIndex() == 1 ? colour::ReferenceWhite::D50 : colour::ReferenceWhite::D65;
     m_converter = std::make_unique<colour::LabConverter>(profile, white, m_bits);
-    const std::string model = lab::colourModel(profile, white, m_bits);
+    std::string model = lab::colourModel(profile, white, m_bits);
+    if (usesCalibration()) {
+        const calibration::Calibration& used = *Kalibracja->calibration();
+        model += ", po kalibracji wzorcem „" + used.chartName + "” (ΔE00 po kalibracji: średnia "
+            + decimals(used.after.mean, 2) + ", największa " + decimals(used.after.largest, 2)
+            + ")";
+    }
     Model->setText(QString::fromStdString(model));
     FileProfile->setEnabled(ChosenColour.has_value());
     m_model->setMeasure(
@@ -619,15 +668,38 @@ void TKolorymetria::measureArea()
         return;
     }
     colour::LabAccumulator sums(*m_converter);
-    sums.add(m_area8);
+    // Calibrated, each pixel is corrected before it is summed.
+    const bool calibrated = usesCalibration();
+    const auto addCorrected = [&](const std::vector<colour::Lab>& labs) {
+        for (const colour::Lab& v : labs) {
+            const lab::Lab c = shown(v);
+            sums.add(colour::Lab { c.L, c.a, c.b });
+        }
+    };
+    const auto add16 = [&](std::span<const std::uint16_t> values) {
+        if (!calibrated) {
+            sums.add16(values);
+            return;
+        }
+        std::vector<colour::Lab> labs(values.size() / std::size_t(m_converter->channels()));
+        m_converter->convert16(values, labs);
+        addCorrected(labs);
+    };
+    if (calibrated) {
+        std::vector<colour::Lab> labs(m_area8.size());
+        m_converter->convert(m_area8, labs);
+        addCorrected(labs);
+    } else {
+        sums.add(m_area8);
+    }
     if (m_bits == 16 && m_converter->channels() == 3) {
-        sums.add16(m_area16);
+        add16(m_area16);
     } else if (m_bits == 16) {
         std::vector<std::uint16_t> grey;
         grey.reserve(m_area16.size() / 3);
         for (std::size_t i = 0; i < m_area16.size(); i += 3)
             grey.push_back(m_area16[i]);
-        sums.add16(grey);
+        add16(grey);
     }
     const colour::LabStatistics s = sums.result();
     lab::LabStatistics area;

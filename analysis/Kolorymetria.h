@@ -17,6 +17,7 @@
 #include <vector>
 
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -44,6 +45,7 @@ public:
     QComboBox* White = nullptr; // the reference white: D65, D50
     QPushButton* LoadProfile = nullptr; // "Wczytaj profil…"
     QPushButton* FileProfile = nullptr; // "Profil pliku"
+    QCheckBox* UseCalibration = nullptr; // "Użyj kalibracji": the calibration window's
     QTableView* Table = nullptr;
     QLabel* Reference = nullptr; // "Odniesienie: ..."
     QLineEdit* RefL = nullptr;
@@ -95,6 +97,12 @@ public:
     void RefSetClick(); // the typed L*, a*, b*
     void ZapiszClick();
     void copyRows(); // the selected rows, tab-separated, to the clipboard
+    // The calibration window made or loaded a calibration: the box follows, and turnOn checks
+    // it (the calibration kept from the last run).
+    void calibrationChanged(bool turnOn);
+    void UseCalibrationClick();
+    // Whether every L*a*b* goes through the calibration.
+    bool usesCalibration() const;
 
 private:
     void buildDesign();
@@ -105,6 +113,8 @@ private:
     void showStatistics();
     void measure(); // a new converter: every value measured again
     void measureArea();
+    // A measured L*a*b* as the window shows it: corrected while the calibration is used.
+    probnik::lab::Lab shown(probnik::colour::Lab measured) const;
 
     LabTableModel* m_model = nullptr;
     std::unique_ptr<probnik::colour::LabConverter> m_converter;

@@ -3,6 +3,7 @@
 
 #include "app/Startup.h"
 
+#include "analysis/Kalibracja.h"
 #include "analysis/Kolorymetria.h"
 #include "analysis/Stat.h"
 #include "analysis/Total.h"
@@ -27,10 +28,12 @@ void createWindows()
     OKBottomDlg = new TOKBottomDlg;
     Global = new TGlobal;
     Kolorymetria = new TKolorymetria;
+    Kalibracja = new TKalibracja;
 }
 
 void destroyWindows()
 {
+    delete Kalibracja;
     delete Kolorymetria;
     delete Global;
     delete OKBottomDlg;
