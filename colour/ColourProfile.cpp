@@ -4,12 +4,15 @@
 #include "colour/ColourProfile.h"
 
 #include "colour/Lcms.h"
+#include "common/Md5.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace probnik::colour {
 
@@ -165,12 +168,40 @@ std::optional<std::string> finish(Engine& e)
     return std::nullopt;
 }
 
+// The ICC's profile ID: the header's where it is set, else the MD5 of the bytes with the
+// flags, the rendering intent and the ID zeroed (and the creation date, for a profile made
+// here, so that it is the same from one run to the next).
+std::string iccIdentifier(std::span<const std::uint8_t> bytes, bool made)
+{
+    constexpr std::size_t Flags = 44, Intent = 64, Id = 84, Date = 24;
+    const auto id = bytes.subspan(Id, 16);
+    if (!made && std::any_of(id.begin(), id.end(), [](std::uint8_t b) { return b != 0; }))
+        return hexDigits(id);
+    std::vector<std::uint8_t> copy(bytes.begin(), bytes.end());
+    std::fill_n(copy.begin() + Flags, 4, 0);
+    std::fill_n(copy.begin() + Intent, 4, 0);
+    std::fill_n(copy.begin() + Id, 16, 0);
+    if (made)
+        std::fill_n(copy.begin() + Date, 12, 0);
+    const auto digest = md5(copy);
+    return hexDigits(digest);
+}
+
 Made finished(std::shared_ptr<Engine> engine)
 {
     if (!engine->profile)
         return Error { refusal(*engine, "Little CMS nie przyjmuje profilu") };
     if (auto reason = finish(*engine))
         return Error { std::move(*reason) };
+    if (engine->identifier.empty()) {
+        cmsUInt32Number size = 0;
+        std::vector<std::uint8_t> bytes;
+        if (cmsSaveProfileToMem(engine->profile.get(), nullptr, &size) && size > IccHeaderBytes) {
+            bytes.resize(size);
+            if (cmsSaveProfileToMem(engine->profile.get(), bytes.data(), &size))
+                engine->identifier = iccIdentifier(bytes, true);
+        }
+    }
     return engine;
 }
 
@@ -199,6 +230,8 @@ Made openIcc(std::span<const std::uint8_t> bytes, PixelKind pixels)
         return Error { "Little CMS nie uruchomił się" };
     engine->profile.reset(
         cmsOpenProfileFromMemTHR(engine->context.get(), bytes.data(), cmsUInt32Number(declared)));
+    engine->identifier
+        = iccIdentifier(bytes.first(std::max<std::size_t>(declared, IccHeaderBytes)), false);
     return finished(std::move(engine));
 }
 
@@ -346,6 +379,11 @@ ColourProfile::ColourProfile(std::shared_ptr<const Engine> engine, ProfileOrigin
     , m_source(std::move(source))
     , m_reason(std::move(reason))
 {
+}
+
+const std::string& ColourProfile::identifier() const
+{
+    return m_engine->identifier;
 }
 
 PixelKind ColourProfile::pixelKind() const

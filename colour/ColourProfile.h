@@ -57,8 +57,8 @@ public:
     // The profile's MD5 identifier, 32 lowercase hexadecimal digits: the ICC header's
     // profile ID where it is set, else the MD5 of the profile's bytes worked out as the ICC
     // does (flags, rendering intent and ID zeroed). Profiles made from what a file says are
-    // identified by the bytes of the ICC profile made.
-    const std::string& identifier() const { return m_identifier; }
+    // identified by the bytes of the ICC profile made, its creation date zeroed as well.
+    const std::string& identifier() const;
 
     struct Engine;
     const Engine& engine() const { return *m_engine; }
@@ -74,7 +74,6 @@ private:
     std::string m_name;
     std::string m_source;
     std::string m_reason;
-    std::string m_identifier;
 };
 
 } // namespace probnik::colour

@@ -83,15 +83,13 @@ ReferenceWhite whiteFromName(std::string_view name)
     return name == "D50" ? ReferenceWhite::D50 : ReferenceWhite::D65;
 }
 
-LabConverter::LabConverter(const ColourProfile& profile, ReferenceWhite white, int bitsPerChannel)
-    : m_profile(profile)
-    , m_engine(&m_profile.engine())
-    , m_white(white)
-    , m_channels(profile.pixelKind() == PixelKind::Rgb ? 3 : 1)
-    , m_bits(bitsPerChannel)
+namespace {
+
+// D50 XYZ (Y = 1) to X / Xn, Y / Yn, Z / Zn at `white`. Bradford: cone responses of XYZ,
+// scaled by those of the target white over those of D50, back to XYZ; then divided by the
+// target white.
+Matrix towardsWhite(ReferenceWhite white)
 {
-    // Bradford: cone responses of XYZ, scaled by those of the target white over those of
-    // D50, back to XYZ; then divided by the target white.
     const Matrix bradfordInverse = inverse(Bradford);
     const WhitePoint w = whitePoint(white);
     const double target[3] = { w.X / 100, w.Y / 100, w.Z / 100 };
@@ -104,13 +102,62 @@ LabConverter::LabConverter(const ColourProfile& profile, ReferenceWhite white, i
         }
         scale[i] = to / from;
     }
+    Matrix m {};
     for (int row = 0; row < 3; ++row)
         for (int col = 0; col < 3; ++col) {
             double sum = 0;
             for (int k = 0; k < 3; ++k)
                 sum += bradfordInverse[row][k] * scale[k] * Bradford[k][col];
-            m_adapt[row][col] = sum / target[row];
+            m[row][col] = sum / target[row];
         }
+    return m;
+}
+
+double labFInverse(double f)
+{
+    return f > 6.0 / 29.0 ? f * f * f : (116.0 * f - 16.0) / Kappa;
+}
+
+} // namespace
+
+Lab labOfD50(const Xyz& d50, ReferenceWhite white)
+{
+    const Matrix m = towardsWhite(white);
+    const double c[3] = { d50.X, d50.Y, d50.Z };
+    double f[3];
+    for (int row = 0; row < 3; ++row)
+        f[row] = labF(m[row][0] * c[0] + m[row][1] * c[1] + m[row][2] * c[2]);
+    return { 116.0 * f[1] - 16.0, 500.0 * (f[0] - f[1]), 200.0 * (f[1] - f[2]) };
+}
+
+Xyz d50OfLab(const Lab& lab, ReferenceWhite white)
+{
+    const double fy = (lab.L + 16.0) / 116.0;
+    const double t[3]
+        = { labFInverse(fy + lab.a / 500.0), labFInverse(fy), labFInverse(fy - lab.b / 200.0) };
+    const Matrix m = towardsWhite(white);
+    double plain[3][3];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            plain[i][j] = m[i][j];
+    const Matrix back = inverse(plain);
+    double c[3];
+    for (int row = 0; row < 3; ++row)
+        c[row] = back[row][0] * t[0] + back[row][1] * t[1] + back[row][2] * t[2];
+    return { c[0], c[1], c[2] };
+}
+
+LabConverter::LabConverter(const ColourProfile& profile, ReferenceWhite white, int bitsPerChannel)
+    : m_profile(profile)
+    , m_engine(&m_profile.engine())
+    , m_white(white)
+    , m_channels(profile.pixelKind() == PixelKind::Rgb ? 3 : 1)
+    , m_bits(bitsPerChannel)
+{
+    const Matrix adapt = towardsWhite(white);
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 3; ++col)
+            m_adapt[row][col] = adapt[row][col];
     if (m_engine->separable) {
         fill(m_table8, 256);
         if (m_bits == 16)

@@ -45,6 +45,11 @@ WhitePoint whitePoint(ReferenceWhite white);
 std::string_view whiteName(ReferenceWhite white);
 ReferenceWhite whiteFromName(std::string_view name);
 
+// D50 XYZ to L*a*b* at a white and back, through the Bradford adaptation the converters use
+// (labOfD50() gives what LabConverter::labOfXyz() gives for an RGB picture).
+Lab labOfD50(const Xyz& d50, ReferenceWhite white);
+Xyz d50OfLab(const Lab& lab, ReferenceWhite white);
+
 // The conversion of one picture's values at one white. Matrix-and-curve profiles (and every
 // grey one) are worked out once into per-channel tables, so a pixel costs three table reads
 // and three cube roots; other profiles go through Little CMS a row at a time. Made once per

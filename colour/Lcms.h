@@ -46,6 +46,8 @@ struct ColourProfile::Engine {
     // Whether the device values reach XYZ through a matrix and per-channel curves only (or
     // one curve for grey), so that per-channel tables give the transform exactly.
     bool separable = false;
+    // The profile's MD5 identifier in hexadecimal digits (ColourProfile::identifier()).
+    std::string identifier;
 
     // The 8-bit or 16-bit transform's XYZ of `count` pixels (3 or 1 values each).
     void toXyz(const void* values, double* xyz, std::size_t count, bool sixteen) const;
