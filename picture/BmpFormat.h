@@ -86,6 +86,15 @@ public:
         return true;
     }
 
+    // Moves to `position`, counted like position(), forward or back.
+    bool moveTo(std::uint64_t position)
+    {
+        if (position > m_size || !m_source.seek(m_start + position))
+            return false;
+        m_position = position;
+        return true;
+    }
+
     // Moves forward to `position`, counted like position().
     bool skipTo(std::uint64_t position)
     {

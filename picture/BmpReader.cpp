@@ -6,8 +6,12 @@
 #include "picture/BmpFormat.h"
 #include "picture/ByteReader.h"
 
+#include "picture/RegionRows.h"
+
 #include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <vector>
 
 namespace probnik {
@@ -132,76 +136,65 @@ void passRunsAndLiterals(
     }
 }
 
-// The display box's rows of a run-length picture, in one pass over the data. The codes mean
-// what they mean to decodeRle, and the result is what stretching its picture gives; but only
-// the shown columns of the shown rows are ever stored, so a small file that declares a huge
-// picture costs no more memory than the box, and time in proportion to the file.
-Result<Canvas> decodeShownRle(Input& in, const Layout& layout, const PixelFormat& format,
-    const Sampling& columns, const Sampling& rows, Progress& progress)
+// Hands over a kept row of a run-length walk (its index among the kept rows and its pixels
+// at the kept columns); false stops the walk.
+using KeptRow = std::function<bool(std::size_t kept, const Color* row)>;
+
+// One pass over run-length data, keeping the pixels of the stored rows `fileRows` (ascending)
+// at the picture columns `columns` (ascending). The codes mean what they mean to decodeRle.
+// Each kept row goes to `deliver` once, in file order, when the data leaves it; pixels the
+// data never sets, in rows it moves past or never reaches, are Undefined. Only one row of the
+// kept columns is stored, so a small file that declares a huge picture costs no more memory
+// than that, and time in proportion to the file.
+std::optional<Error> walkRle(Input& in, const Layout& layout, const PixelFormat& format,
+    const std::vector<std::uint64_t>& fileRows, const std::vector<std::uint64_t>& columns,
+    const KeptRow& deliver, Progress& progress)
 {
-    Canvas shown(int(columns.count), int(rows.count), Undefined);
-    if (shown.isEmpty())
-        return shown;
     const bool nibbles = layout.compression == Rle4;
     const auto width = std::uint64_t(layout.width);
     const auto height = std::uint64_t(layout.height);
-    std::vector<Color> row(std::size_t(columns.count), Undefined);
+    std::vector<Color> row(columns.size(), Undefined);
     ByteReader bytes([&in](std::uint8_t* to, std::size_t count) { return in.readSome(to, count); });
 
-    // The picture column of each shown column.
-    std::vector<std::uint64_t> sourceColumn(columns.count);
-    for (std::size_t i = 0; i < sourceColumn.size(); ++i)
-        sourceColumn[i] = columns.source(i);
-    // The file rows shown, in file order, each with the shown rows [jFrom, jTo) it fills.
-    struct ShownRow {
-        std::uint64_t fileRow, jFrom, jTo;
-    };
-    std::vector<ShownRow> shownRows;
-    for (std::uint64_t n = 0; n < rows.count; ++n) {
-        const std::uint64_t j = layout.topDown ? n : rows.count - 1 - n;
-        const std::uint64_t picture = rows.source(j);
-        const std::uint64_t fileRow = layout.topDown ? picture : height - 1 - picture;
-        if (!shownRows.empty() && shownRows.back().fileRow == fileRow)
-            shownRows.back() = { fileRow, std::min(shownRows.back().jFrom, j),
-                std::max(shownRows.back().jTo, j + 1) };
-        else
-            shownRows.push_back({ fileRow, j, j + 1 });
-    }
-    std::size_t nextShown = 0; // the first of shownRows at or after y
-
+    std::size_t nextKept = 0; // the first of fileRows not handed over yet
+    bool stopped = false;
     std::uint64_t x = 0;
     std::uint64_t y = 0; // the row in file order
-    // Shown rows [jFrom, jTo) show file row y; none when they are equal.
-    std::uint64_t jFrom = 0, jTo = 0;
-    // In a shown row: the first shown column whose picture column is x or more.
+    bool kept = false; // y is among fileRows
+    // In a kept row: the first kept column whose picture column is x or more.
     std::size_t column = 0;
+    const auto handOver = [&] {
+        stopped = stopped || !deliver(nextKept, row.data());
+        ++nextKept;
+    };
     const auto enterRow = [&](std::uint64_t fileRow, std::uint64_t newX) {
         y = fileRow;
         x = newX;
-        while (nextShown < shownRows.size() && shownRows[nextShown].fileRow < y)
-            ++nextShown;
-        const bool isShown = nextShown < shownRows.size() && shownRows[nextShown].fileRow == y;
-        jFrom = isShown ? shownRows[nextShown].jFrom : 0;
-        jTo = isShown ? shownRows[nextShown].jTo : 0;
-        column = isShown ? std::size_t(columns.firstFrom(x)) : 0;
+        // Kept rows the data moved past are left as they are, undefined.
+        while (nextKept < fileRows.size() && fileRows[nextKept] < y && !stopped)
+            handOver();
+        kept = nextKept < fileRows.size() && fileRows[nextKept] == y;
+        column = kept
+            ? std::size_t(std::lower_bound(columns.begin(), columns.end(), x) - columns.begin())
+            : 0;
     };
     const auto finishRow = [&] {
-        if (jFrom == jTo)
+        if (!kept)
             return;
-        for (std::uint64_t j = jFrom; j < jTo; ++j)
-            std::copy(row.begin(), row.end(), shown.row(int(j)));
+        handOver();
         std::fill(row.begin(), row.end(), Undefined);
+        kept = false;
     };
     Color* const out = row.data();
-    const std::uint64_t* const source = sourceColumn.data();
-    const std::size_t shownWidth = row.size();
+    const std::uint64_t* const source = columns.data();
+    const std::size_t keptWidth = row.size();
     // Covers the next `count` pixels, cut at the row's end: moves x past them and `column`
-    // past the shown columns among them, and returns the first of those.
+    // past the kept columns among them, and returns the first of those.
     const auto cover = [&](std::uint64_t count) {
         count = std::min(count, width - x);
         const std::size_t first = column;
-        if (jFrom != jTo)
-            while (column < shownWidth && source[column] < x + count)
+        if (kept)
+            while (column < keptWidth && source[column] < x + count)
                 ++column;
         x += count;
         return first;
@@ -209,13 +202,14 @@ Result<Canvas> decodeShownRle(Input& in, const Layout& layout, const PixelFormat
 
     enterRow(0, 0);
     std::uint64_t nextReport = 0;
-    while (y < height) {
+    // Nothing after the last kept row is decoded.
+    while (y < height && !stopped && nextKept < fileRows.size()) {
         if (bytes.offset() >= nextReport) {
             if (!progress.advance(in.share()))
                 return cancelled();
             nextReport = bytes.offset() + ReportEvery;
         }
-        if (jFrom == jTo)
+        if (!kept)
             passRunsAndLiterals(bytes, nibbles, width, x, nextReport);
         if (bytes.available(2) < 2)
             break;
@@ -259,9 +253,169 @@ Result<Canvas> decodeShownRle(Input& in, const Layout& layout, const PixelFormat
             bytes.advance(padded);
         }
     }
-    if (y < height)
+    if (!stopped)
         finishRow();
+    // The kept rows the data never reached.
+    while (nextKept < fileRows.size() && !stopped)
+        handOver();
+    if (stopped)
+        return cancelled();
+    return std::nullopt;
+}
+
+// The display box's rows of a run-length picture, in one pass over the data: the result is
+// what stretching decodeRle's picture gives.
+Result<Canvas> decodeShownRle(Input& in, const Layout& layout, const PixelFormat& format,
+    const Sampling& columns, const Sampling& rows, Progress& progress)
+{
+    Canvas shown(int(columns.count), int(rows.count), Undefined);
+    if (shown.isEmpty())
+        return shown;
+    const auto height = std::uint64_t(layout.height);
+    // The picture column of each shown column.
+    std::vector<std::uint64_t> sourceColumn(columns.count);
+    for (std::size_t i = 0; i < sourceColumn.size(); ++i)
+        sourceColumn[i] = columns.source(i);
+    // The file rows shown, in file order, each with the shown rows [jFrom, jTo) it fills.
+    struct ShownRow {
+        std::uint64_t jFrom, jTo;
+    };
+    std::vector<std::uint64_t> fileRows;
+    std::vector<ShownRow> shownRows;
+    for (std::uint64_t n = 0; n < rows.count; ++n) {
+        const std::uint64_t j = layout.topDown ? n : rows.count - 1 - n;
+        const std::uint64_t picture = rows.source(j);
+        const std::uint64_t fileRow = layout.topDown ? picture : height - 1 - picture;
+        if (!fileRows.empty() && fileRows.back() == fileRow) {
+            shownRows.back()
+                = { std::min(shownRows.back().jFrom, j), std::max(shownRows.back().jTo, j + 1) };
+        } else {
+            fileRows.push_back(fileRow);
+            shownRows.push_back({ j, j + 1 });
+        }
+    }
+    const auto deliver = [&](std::size_t kept, const Color* row) {
+        for (std::uint64_t j = shownRows[kept].jFrom; j < shownRows[kept].jTo; ++j)
+            std::copy_n(row, shown.width(), shown.row(int(j)));
+        return true;
+    };
+    if (auto failed = walkRle(in, layout, format, fileRows, sourceColumn, deliver, progress))
+        return *failed;
     return shown;
+}
+
+// The 8-bit colours of `count` pixels as the values a region hands over.
+void putValues(const Color* colours, std::size_t count, std::uint16_t* out)
+{
+    for (std::size_t i = 0; i < count; ++i, out += 3) {
+        out[0] = std::uint16_t(red(colours[i]));
+        out[1] = std::uint16_t(green(colours[i]));
+        out[2] = std::uint16_t(blue(colours[i]));
+    }
+}
+
+// `count` pixels of a stored row from its bit `bit` on, as region values.
+void convertPixels(const PixelFormat& format, bool standard, const std::uint8_t* bytes,
+    std::uint64_t bit, std::size_t count, std::uint16_t* out)
+{
+    const int bits = format.bitCount;
+    // The common layouts without the general bit-field arithmetic.
+    if (standard && (bits == 24 || bits == 32)) {
+        const std::size_t step = std::size_t(bits / 8);
+        const std::uint8_t* p = bytes + bit / 8;
+        for (std::size_t i = 0; i < count; ++i, p += step, out += 3) {
+            out[0] = p[2];
+            out[1] = p[1];
+            out[2] = p[0];
+        }
+        return;
+    }
+    if (bits == 8) {
+        const std::uint8_t* p = bytes + bit / 8;
+        for (std::size_t i = 0; i < count; ++i, out += 3) {
+            const Color c = format.palette[p[i]];
+            out[0] = std::uint16_t(red(c));
+            out[1] = std::uint16_t(green(c));
+            out[2] = std::uint16_t(blue(c));
+        }
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i, bit += std::uint64_t(bits)) {
+        const Color c = format.pixelAt(bytes, bit);
+        putValues(&c, 1, out + 3 * i);
+    }
+}
+
+// The rectangles' rows of an uncompressed picture, each read where it lies: of each row only
+// the spans of columns the rectangles crossing it cover.
+std::optional<Error> readRegionRows(Input& in, const Layout& layout, const PixelFormat& format,
+    RegionRows& regions, PixelSink& sink, Progress& progress)
+{
+    const auto bits = std::uint64_t(format.bitCount);
+    const bool standard = layout.compression != BitFields;
+    // Spans closer than about 4 KiB are read as one.
+    const int gap = int(32768 / bits);
+    const int left = regions.firstColumn();
+    std::vector<std::uint16_t> values(3 * std::size_t(regions.lastColumn() - left));
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::size_t> spansFor;
+    std::vector<Rect> spans;
+    const int first = regions.firstRow();
+    const double rowCount = double(regions.lastRow() - first);
+    for (int y = first; y < regions.lastRow(); ++y) {
+        if (!progress.advance(double(y - first) / rowCount))
+            return cancelled();
+        const std::vector<std::size_t>& crossing = regions.crossing(y);
+        if (crossing.empty())
+            continue;
+        if (crossing != spansFor) {
+            spans = regions.columnSpans(crossing, gap);
+            spansFor = crossing;
+        }
+        const std::uint64_t rowStart = layout.dataOffset + std::uint64_t(y) * layout.stride;
+        for (const Rect& span : spans) {
+            const std::uint64_t from = std::uint64_t(span.Left) * bits / 8;
+            const std::uint64_t to = (std::uint64_t(span.Right) * bits + 7) / 8;
+            bytes.resize(std::size_t(to - from));
+            if (in.readSomeAt(rowStart + from, bytes.data(), bytes.size()) != bytes.size())
+                return Error { ReadErrorMessage };
+            convertPixels(format, standard, bytes.data(),
+                std::uint64_t(span.Left) * bits - from * 8, std::size_t(span.width()),
+                values.data() + 3 * std::size_t(span.Left - left));
+        }
+        for (const std::size_t r : crossing)
+            sink.run(regions.run(
+                r, y, values.data() + 3 * std::size_t(regions.stored()[r].Left - left)));
+    }
+    return std::nullopt;
+}
+
+// The rectangles' rows of a run-length picture, in one pass over the data up to the last of
+// them: one row of the rectangles' columns is kept.
+std::optional<Error> readRegionRle(Input& in, const Layout& layout, const PixelFormat& format,
+    RegionRows& regions, PixelSink& sink, Progress& progress)
+{
+    std::vector<std::uint64_t> fileRows;
+    for (int y = regions.firstRow(); y < regions.lastRow(); ++y)
+        if (!regions.crossing(y).empty())
+            fileRows.push_back(std::uint64_t(y));
+    const int left = regions.firstColumn();
+    std::vector<std::uint64_t> columns(std::size_t(regions.lastColumn() - left));
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        columns[i] = std::uint64_t(left) + i;
+    std::vector<std::uint16_t> values(3 * columns.size());
+    const double rowCount = double(fileRows.size());
+    const auto deliver = [&](std::size_t kept, const Color* row) {
+        if (!progress.advance(double(kept) / rowCount))
+            return false;
+        putValues(row, columns.size(), values.data());
+        const int y = int(fileRows[kept]);
+        for (const std::size_t r : regions.crossing(y))
+            sink.run(regions.run(
+                r, y, values.data() + 3 * std::size_t(regions.stored()[r].Left - left)));
+        return true;
+    };
+    return walkRle(in, layout, format, fileRows, columns, deliver, progress);
 }
 
 } // namespace
@@ -302,12 +456,37 @@ Result<DisplayPicture> readBmpForDisplay(ByteSource& source, int boxSide, Progre
 Result<FilePixelsInfo> readBmpRegions(
     ByteSource& source, std::span<const Rect> regions, PixelSink& sink, Progress& progress)
 {
-    // Not read yet.
-    (void)source;
-    (void)regions;
-    (void)sink;
-    (void)progress;
-    return Error { NotValidMessage };
+    Input input(source);
+    PixelFormat format;
+    ColourSpace space;
+    auto header = readHeaders(input, format, MaxDisplayPixels, &space);
+    if (!header)
+        return header.error();
+    const Layout& layout = header.value();
+    if (!holdsPixelData(input, layout))
+        return Error { ReadErrorMessage };
+    FilePixelsInfo info;
+    info.width = layout.width;
+    info.height = layout.height;
+    // The sink learns the colours before the pixels, so the profile, which writers put after
+    // them, is read first.
+    info.colour = readColourSpace(input, space);
+    sink.begin(info);
+    // Stored rows in file order; a bottom-up file stores the picture's last row first.
+    RegionRows rows(regions, layout.width, layout.height, layout.topDown ? 1 : 4);
+    if (rows.empty())
+        return info;
+    std::optional<Error> failed;
+    if (isRle(layout)) {
+        if (!input.moveTo(layout.dataOffset))
+            return Error { ReadErrorMessage };
+        failed = readRegionRle(input, layout, format, rows, sink, progress);
+    } else {
+        failed = readRegionRows(input, layout, format, rows, sink, progress);
+    }
+    if (failed)
+        return *failed;
+    return info;
 }
 
 } // namespace probnik

@@ -26,7 +26,13 @@ namespace probnik {
 // sees: "Bitmap image is not valid", "Stream read error".
 Result<DisplayPicture> readBmpForDisplay(ByteSource& source, int boxSide, Progress& progress);
 
-// Reads the rectangles of a BMP file (see readFileRegions): the rows are read where they lie.
+// Reads the rectangles of a BMP file (see readFileRegions), with the same headers, checks and
+// messages, at the display's 8 bits a channel. Uncompressed and bit-field rows are read where
+// they lie, in file order, and of each row only the spans of columns the rectangles crossing
+// it cover; run-length data is decoded once from its start up to the last row a rectangle
+// holds, keeping one row of the rectangles' columns. Pixels the data never sets are black, as
+// shown. Progress is reported at each row read, and for run-length data also after each
+// megabyte; a bottom-up file's first stored row is the picture's last.
 Result<FilePixelsInfo> readBmpRegions(
     ByteSource& source, std::span<const Rect> regions, PixelSink& sink, Progress& progress);
 

@@ -128,4 +128,23 @@ PixelRun RegionRows::run(std::size_t region, int y, const std::uint16_t* values)
     return r;
 }
 
+std::vector<Rect> RegionRows::columnSpans(const std::vector<std::size_t>& crossing, int gap) const
+{
+    std::vector<Rect> spans;
+    spans.reserve(crossing.size());
+    for (const std::size_t i : crossing)
+        spans.push_back({ m_stored[i].Left, 0, m_stored[i].Right, 0 });
+    std::sort(
+        spans.begin(), spans.end(), [](const Rect& a, const Rect& b) { return a.Left < b.Left; });
+    std::size_t kept = 0;
+    for (const Rect& s : spans) {
+        if (kept > 0 && s.Left - spans[kept - 1].Right < gap)
+            spans[kept - 1].Right = std::max(spans[kept - 1].Right, s.Right);
+        else
+            spans[kept++] = s;
+    }
+    spans.resize(kept);
+    return spans;
+}
+
 } // namespace probnik

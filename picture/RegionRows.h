@@ -7,6 +7,7 @@
 #include "picture/FileRegions.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -38,6 +39,11 @@ public:
     // stored()[region].Left on, count = stored()[region].width(), with values pointing at the
     // first of them.
     PixelRun run(std::size_t region, int y, const std::uint16_t* values) const;
+
+    // The stored columns the rectangles `crossing` cover, as ascending spans, Left to Right
+    // exclusive (Top and Bottom 0); spans fewer than `gap` columns apart are joined, so that a
+    // reader reads a row in a few pieces, and never the same byte twice.
+    std::vector<Rect> columnSpans(const std::vector<std::size_t>& crossing, int gap) const;
 
 private:
     int m_storedWidth;

@@ -4,6 +4,7 @@
 #include "picture/TiffReader.h"
 
 #include "picture/ByteSource.h"
+#include "picture/RegionRows.h"
 #include "picture/ShownPixels.h"
 #include "picture/StoredSamples.h"
 
@@ -14,6 +15,7 @@
 #include <bit>
 #include <cstdarg>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace probnik {
@@ -127,10 +129,12 @@ bool scanDirectory(ByteSource& source, Directory& directory)
     return source.seek(0); // where libtiff starts
 }
 
-// The file as libtiff reads it: the source, with the directory replaced.
+// The file as libtiff reads it: the source, with the directory replaced. Each open TIFF has
+// its own place in the file, so that several can read one source by turns.
 struct Input {
     ByteSource& source;
     const Directory& directory;
+    std::uint64_t position = 0;
 };
 
 // libtiff's messages are dropped: the failure comes back from the call that failed.
@@ -148,8 +152,11 @@ tmsize_t readProc(thandle_t handle, void* to, tmsize_t count)
     if (count < 0)
         return -1;
     Input& input = inputOf(handle);
-    const std::uint64_t from = input.source.position();
+    const std::uint64_t from = input.position;
+    if (input.source.position() != from && !input.source.seek(from))
+        return -1;
     const std::size_t got = input.source.read(to, std::size_t(count));
+    input.position += got;
     const Directory& d = input.directory;
     const std::uint64_t begin = std::max(from, d.at);
     const std::uint64_t end = std::min(from + got, d.at + d.bytes.size());
@@ -165,13 +172,16 @@ tmsize_t writeProc(thandle_t, void*, tmsize_t)
 }
 toff_t seekProc(thandle_t handle, toff_t offset, int whence)
 {
-    ByteSource& source = inputOf(handle).source;
+    Input& input = inputOf(handle);
     std::uint64_t position = offset;
     if (whence == SEEK_CUR)
-        position += source.position();
+        position += input.position;
     else if (whence == SEEK_END)
-        position += source.size();
-    return source.seek(position) ? position : toff_t(-1);
+        position += input.source.size();
+    if (!input.source.seek(position))
+        return toff_t(-1);
+    input.position = position;
+    return position;
 }
 int closeProc(thandle_t)
 {
@@ -230,6 +240,12 @@ struct Layout {
     bool deep() const
     {
         return !rgba && (format.bits == 16 || format.kind == StoredSamples::Palette);
+    }
+    // The stored bits a channel and whether the pixels are grey, as the picture tells them.
+    int bits() const { return rgba ? 8 : format.kind == StoredSamples::Palette ? 16 : format.bits; }
+    bool grey() const
+    {
+        return photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
     }
 };
 
@@ -328,15 +344,10 @@ unsigned unpremultiplied(unsigned v, unsigned alpha, unsigned most)
     return unsigned(std::min<std::uint64_t>(most, (std::uint64_t(v) * most + alpha / 2) / alpha));
 }
 
-// Where the shown pixels' samples go. With separate planes each plane gives one sample of
-// the pixel, gathered in `raw` until the last plane is read.
-struct Gather {
+// How stored samples become the values shown: the colour, and at 16 bits when the layout is
+// deep().
+struct Converter {
     const Layout& layout;
-    const ShownPixels& shown;
-    Canvas& samples;
-    std::vector<std::uint16_t> raw;
-
-    std::vector<std::uint16_t>* samples16 = nullptr; // when the layout is deep()
 
     // The R, G, B of stored samples (the colour ones, then the associated alpha if any) at
     // the stored depth, without the alpha; grey as R = G = B, not yet inverted.
@@ -356,52 +367,112 @@ struct Gather {
         return c;
     }
 
-    // Sample (c, r) from stored samples: the colour, and at 16 bits when deep.
-    void set(const unsigned* v, std::size_t c, std::size_t r)
+    // The pixel of stored samples `v`: its colour, and its 16-bit values to out16 if given.
+    void set(const unsigned* v, Color& colour, std::uint16_t* out16) const
     {
         const StoredSamples& f = layout.format;
         const std::array<unsigned, 3> s = straight(v);
         const bool inverted = f.kind == StoredSamples::GreyInverted;
         const auto eight
             = [&](unsigned x) { return inverted ? 255 - eightOf(x, f.bits) : eightOf(x, f.bits); };
-        samples.row(int(r))[c] = rgb(eight(s[0]), eight(s[1]), eight(s[2]));
-        if (!samples16)
+        colour = rgb(eight(s[0]), eight(s[1]), eight(s[2]));
+        if (!out16)
             return;
-        std::uint16_t* out = at16(c, r);
         for (std::size_t i = 0; i < 3; ++i)
-            out[i] = std::uint16_t(inverted ? 65535 - s[i] : s[i]);
+            out16[i] = std::uint16_t(inverted ? 65535 - s[i] : s[i]);
     }
+
+    // Pixel x of a row holding every sample of each pixel, or of one row a plane.
+    void pixel(
+        const std::uint8_t* const* rows, std::uint64_t x, Color& colour, std::uint16_t* out16) const
+    {
+        const StoredSamples& f = layout.format;
+        std::array<unsigned, 4> v {};
+        if (layout.planes == 1) {
+            if (layout.alpha < 0) {
+                colour = f.pixel(rows[0], x);
+                if (out16)
+                    f.pixel16(rows[0], x, out16);
+                return;
+            }
+            const std::uint64_t first = x * unsigned(f.channels);
+            for (int i = 0; i <= layout.alpha; ++i)
+                v[std::size_t(i)] = f.raw(rows[0], first + unsigned(i));
+        } else {
+            for (int i = 0; i < layout.planes; ++i)
+                v[std::size_t(i)] = f.raw(rows[i], x);
+        }
+        set(v.data(), colour, out16);
+    }
+
+    // Pixels [x, x + count) of the rows as region values: 8-bit colours, or the 16-bit values
+    // when deep.
+    void values(const std::uint8_t* const* rows, std::uint64_t x, std::size_t count,
+        std::uint16_t* out) const
+    {
+        const StoredSamples& f = layout.format;
+        // The common layouts without the general sample arithmetic.
+        if (layout.planes == 1 && layout.alpha < 0 && f.kind == StoredSamples::Rgb) {
+            const auto channels = std::size_t(f.channels);
+            if (f.bits == 8) {
+                const std::uint8_t* p = rows[0] + x * channels;
+                for (std::size_t i = 0; i < count; ++i, p += channels, out += 3) {
+                    out[0] = p[0];
+                    out[1] = p[1];
+                    out[2] = p[2];
+                }
+                return;
+            }
+            if (f.bits == 16) {
+                for (std::size_t i = 0; i < count; ++i, out += 3)
+                    for (unsigned k = 0; k < 3; ++k)
+                        out[k] = std::uint16_t(f.raw(rows[0], (x + i) * channels + k));
+                return;
+            }
+        }
+        const bool deep = layout.deep();
+        for (std::size_t i = 0; i < count; ++i, out += 3) {
+            Color c = 0;
+            pixel(rows, x + i, c, deep ? out : nullptr);
+            if (!deep) {
+                out[0] = std::uint16_t(red(c));
+                out[1] = std::uint16_t(green(c));
+                out[2] = std::uint16_t(blue(c));
+            }
+        }
+    }
+};
+
+// Where the shown pixels' samples go. With separate planes each plane gives one sample of
+// the pixel, gathered in `raw` until the last plane is read.
+struct Gather {
+    const Layout& layout;
+    const ShownPixels& shown;
+    Canvas& samples;
+    std::vector<std::uint16_t> raw;
+
+    std::vector<std::uint16_t>* samples16 = nullptr; // when the layout is deep()
 
     std::uint16_t* at16(std::size_t c, std::size_t r)
     {
-        return samples16->data() + 3 * (r * shown.columns().size() + c);
+        return samples16 ? samples16->data() + 3 * (r * shown.columns().size() + c) : nullptr;
     }
 
     // Pixel `x` of `row` of plane `plane` is shown sample (c, r).
     void put(int plane, const std::uint8_t* row, std::uint64_t x, std::size_t c, std::size_t r)
     {
-        const StoredSamples& f = layout.format;
+        const Converter convert { layout };
         if (layout.planes == 1) {
-            if (layout.alpha < 0) {
-                samples.row(int(r))[c] = f.pixel(row, x);
-                if (samples16)
-                    f.pixel16(row, x, at16(c, r));
-                return;
-            }
-            const std::uint64_t first = x * unsigned(f.channels);
-            std::array<unsigned, 4> v {};
-            for (int i = 0; i <= layout.alpha; ++i)
-                v[std::size_t(i)] = f.raw(row, first + unsigned(i));
-            set(v.data(), c, r);
+            convert.pixel(&row, x, samples.row(int(r))[c], at16(c, r));
             return;
         }
         const std::size_t at = (r * shown.columns().size() + c) * 4;
-        raw[at + std::size_t(plane)] = std::uint16_t(f.raw(row, x));
+        raw[at + std::size_t(plane)] = std::uint16_t(layout.format.raw(row, x));
         if (plane == layout.planes - 1) {
             std::array<unsigned, 4> v {};
             for (std::size_t i = 0; i < 4; ++i)
                 v[i] = raw[at + i];
-            set(v.data(), c, r);
+            convert.set(v.data(), samples.row(int(r))[c], at16(c, r));
         }
     }
 };
@@ -574,6 +645,31 @@ bool readTiles(TIFF* tif, const Layout& layout, const ShownPixels& shown, Gather
     return true;
 }
 
+// The pieces libtiff's RGBA interface decodes: tiles, or bands of a strip's rows as wide as
+// the picture.
+bool convertedBand(TIFF* tif, const Layout& layout, std::uint32_t& width, std::uint32_t& height)
+{
+    width = layout.width;
+    height = 0;
+    if (TIFFIsTiled(tif)
+            ? !tileSize(tif, width, height)
+            : !TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &height) || height == 0)
+        return false;
+    height = std::min(height, layout.height);
+    width = std::min(width, layout.width);
+    return std::uint64_t(width) * height * 4 <= MaxPiece;
+}
+
+// The colour of a pixel of libtiff's RGBA interface: any alpha comes premultiplied, and the
+// colour is shown without it.
+void rgbaValues(std::uint32_t p, std::uint16_t* out)
+{
+    const unsigned a = TIFFGetA(p);
+    out[0] = std::uint16_t(unpremultiplied(TIFFGetR(p), a, 255));
+    out[1] = std::uint16_t(unpremultiplied(TIFFGetG(p), a, 255));
+    out[2] = std::uint16_t(unpremultiplied(TIFFGetB(p), a, 255));
+}
+
 // JPEG and YCbCr pictures through libtiff's RGBA interface, which decodes and converts a
 // region of strips or tiles: for each strip with shown rows, its rows down to the last shown
 // one; for each tile with shown pixels, the tile down to its last shown row.
@@ -587,14 +683,8 @@ bool readConverted(
     const std::unique_ptr<TIFFRGBAImage, void (*)(TIFFRGBAImage*)> end(&image, TIFFRGBAImageEnd);
     // Rows top down, as stored: the region is not turned.
     image.req_orientation = image.orientation;
-    const bool tiled = TIFFIsTiled(tif);
-    std::uint32_t bandWidth = layout.width, bandHeight = 0;
-    if (tiled ? !tileSize(tif, bandWidth, bandHeight)
-              : !TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &bandHeight) || bandHeight == 0)
-        return false;
-    bandHeight = std::min(bandHeight, layout.height);
-    bandWidth = std::min(bandWidth, layout.width);
-    if (std::uint64_t(bandWidth) * bandHeight * 4 > MaxPiece)
+    std::uint32_t bandWidth = 0, bandHeight = 0;
+    if (!convertedBand(tif, layout, bandWidth, bandHeight))
         return false;
     std::vector<std::uint32_t> raster(std::size_t(bandWidth) * bandHeight);
     const std::vector<int>& rows = shown.rows();
@@ -616,12 +706,9 @@ bool readConverted(
                 const std::uint32_t* row
                     = &raster[std::size_t(std::uint32_t(rows[r]) - top) * width];
                 for (std::size_t c = c0; c < c1; ++c) {
-                    const std::uint32_t p = row[std::uint32_t(columns[c]) - left];
-                    // Any alpha comes premultiplied; the colour is shown without it.
-                    const unsigned a = TIFFGetA(p);
-                    samples.row(int(r))[c] = rgb(int(unpremultiplied(TIFFGetR(p), a, 255)),
-                        int(unpremultiplied(TIFFGetG(p), a, 255)),
-                        int(unpremultiplied(TIFFGetB(p), a, 255)));
+                    std::array<std::uint16_t, 3> v {};
+                    rgbaValues(row[std::uint32_t(columns[c]) - left], v.data());
+                    samples.row(int(r))[c] = rgb(v[0], v[1], v[2]);
                 }
             }
             c0 = c1;
@@ -643,25 +730,338 @@ ColourDescription profileOf(TIFF* tif)
     return ColourDescription::embedded(std::vector<std::uint8_t>(bytes, bytes + size), "TIFF");
 }
 
+// A TIFF's first picture, opened and checked: the directory libtiff is shown, the input it
+// reads through, and the layout.
+struct Opened {
+    explicit Opened(ByteSource& s)
+        : source(s)
+        , input { s, directory }
+    {
+    }
+    ByteSource& source;
+    Directory directory;
+    Input input;
+    Tiff tif;
+    Layout layout;
+};
+
+Result<std::unique_ptr<Opened>> openPicture(ByteSource& source)
+{
+    auto opened = std::make_unique<Opened>(source);
+    if (!scanDirectory(source, opened->directory))
+        return failure(source);
+    opened->tif.reset(openTiff(opened->input));
+    TIFF* const tif = opened->tif.get();
+    if (!tif || !readLayout(tif, opened->layout))
+        return failure(source);
+    // A table with more entries than the picture has strips or tiles is not a picture's.
+    const std::uint64_t pieces
+        = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    if (opened->directory.tableEntries > pieces)
+        return Error { NotValidMessage };
+    return opened;
+}
+
+// Hands over the part of stored row y of rectangle `region` from stored column `from` on,
+// `count` pixels, whose values `values` points at.
+void handOver(PixelSink& sink, const RegionRows& rows, std::size_t region, int y, int from,
+    int count, const std::uint16_t* values)
+{
+    PixelRun run = rows.run(region, y, values);
+    const int k = from - rows.stored()[region].Left;
+    run.x += k * run.dx;
+    run.y += k * run.dy;
+    run.count = count;
+    sink.run(run);
+}
+
+// The share of the rectangles' rows done at stored row y.
+double shareAt(const RegionRows& rows, std::int64_t y)
+{
+    const double done = double(std::max<std::int64_t>(y - rows.firstRow(), 0));
+    return std::min(1.0, done / double(rows.lastRow() - rows.firstRow()));
+}
+
+// The rows of the rectangles in strips, in file order, each read once: uncompressed ones only
+// in the spans of columns the rectangles crossing it cover, compressed ones decoded from
+// their strip's start (or the row after the last one decoded). Separate planes are decoded by
+// one TIFF each, so that each goes through its own strips in order.
+bool readRegionStrips(Opened& opened, RegionRows& rows, Uncompressed& uncompressed, PixelSink& sink,
+    Progress& progress)
+{
+    TIFF* const tif = opened.tif.get();
+    const Layout& layout = opened.layout;
+    const std::uint64_t rowBytes = std::uint64_t(TIFFScanlineSize64(tif));
+    std::uint32_t rowsPerStrip = 0;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    if (rowBytes == 0 || rowBytes > MaxPiece || rowsPerStrip == 0)
+        return false;
+    rowsPerStrip = std::min(rowsPerStrip, layout.height);
+    const auto planes = std::size_t(layout.planes);
+    std::vector<std::unique_ptr<Input>> inputs;
+    std::vector<Tiff> others;
+    std::vector<TIFF*> decoders(planes, tif);
+    if (!layout.direct)
+        for (std::size_t p = 1; p < planes; ++p) {
+            inputs.push_back(std::make_unique<Input>(Input { opened.source, opened.directory }));
+            others.emplace_back(openTiff(*inputs.back()));
+            if (!others.back())
+                return false;
+            decoders[p] = others.back().get();
+        }
+    std::vector<std::vector<std::uint8_t>> planeRows(
+        planes, std::vector<std::uint8_t>(std::size_t(rowBytes)));
+    std::vector<const std::uint8_t*> planeRow(planes);
+    for (std::size_t p = 0; p < planes; ++p)
+        planeRow[p] = planeRows[p].data();
+    std::vector<std::uint32_t> next(planes, 0); // the row after the last one decoded
+    const StoredSamples& f = layout.format;
+    const auto pixelBits = std::uint64_t(f.bits) * std::uint64_t(f.channels);
+    const int gap = int(std::max<std::uint64_t>(1, 32768 / pixelBits));
+    const int left = rows.firstColumn();
+    std::vector<std::uint16_t> values(3 * std::size_t(rows.lastColumn() - left));
+    const Converter convert { layout };
+    std::vector<std::size_t> spansFor;
+    std::vector<Rect> spans;
+    for (int y = rows.firstRow(); y < rows.lastRow(); ++y) {
+        if (!progress.advance(shareAt(rows, y)))
+            return false;
+        const std::vector<std::size_t>& crossing = rows.crossing(y);
+        if (crossing.empty())
+            continue;
+        if (crossing != spansFor) {
+            spans = rows.columnSpans(crossing, gap);
+            spansFor = crossing;
+        }
+        const auto row = std::uint32_t(y);
+        for (std::size_t p = 0; p < planes; ++p) {
+            std::uint8_t* to = planeRows[p].data();
+            if (layout.direct) {
+                const std::uint32_t strip = TIFFComputeStrip(tif, row, std::uint16_t(p));
+                for (const Rect& span : spans) {
+                    const std::uint64_t from = std::uint64_t(span.Left) * pixelBits / 8;
+                    const std::uint64_t end = (std::uint64_t(span.Right) * pixelBits + 7) / 8;
+                    if (!uncompressed.read(
+                            strip, row % rowsPerStrip * rowBytes + from, to + from, end - from))
+                        return false;
+                }
+                continue;
+            }
+            for (std::uint32_t k = std::max(next[p], row / rowsPerStrip * rowsPerStrip); k <= row;
+                 ++k)
+                if (TIFFReadScanline(decoders[p], to, k, std::uint16_t(p)) < 0)
+                    return false;
+            next[p] = row + 1;
+        }
+        for (const Rect& span : spans)
+            convert.values(planeRow.data(), std::uint64_t(span.Left), std::size_t(span.width()),
+                values.data() + 3 * std::size_t(span.Left - left));
+        for (const std::size_t r : crossing)
+            sink.run(rows.run(r, y, values.data() + 3 * std::size_t(rows.stored()[r].Left - left)));
+    }
+    return true;
+}
+
+// A rectangle's part in one strip or tile, in stored coordinates.
+struct Part {
+    std::size_t region = 0;
+    Rect part;
+};
+
+// Visits each piece of the grid of pieceWidth x pieceHeight (tiles, or bands of strips as wide
+// as the picture) that holds part of a rectangle, in file order, with the parts it holds;
+// stops when `visit` answers false.
+template <class Visit>
+bool forEachPiece(
+    const RegionRows& rows, std::uint32_t pieceWidth, std::uint32_t pieceHeight, Visit&& visit)
+{
+    const std::vector<Rect>& stored = rows.stored();
+    const auto width = std::int64_t(pieceWidth);
+    const auto height = std::int64_t(pieceHeight);
+    std::vector<std::size_t> inBand;
+    std::vector<Part> parts;
+    for (std::int64_t top = rows.firstRow() / height * height; top < rows.lastRow();
+         top += height) {
+        const std::int64_t bottom = std::min<std::int64_t>(top + height, rows.lastRow());
+        inBand.clear();
+        for (std::size_t i = 0; i < stored.size(); ++i)
+            if (!stored[i].isEmpty() && stored[i].Top < bottom && stored[i].Bottom > top)
+                inBand.push_back(i);
+        for (std::int64_t left = rows.firstColumn() / width * width;
+             !inBand.empty() && left < rows.lastColumn(); left += width) {
+            const std::int64_t right = std::min<std::int64_t>(left + width, rows.lastColumn());
+            parts.clear();
+            for (const std::size_t i : inBand) {
+                const Rect& s = stored[i];
+                const Rect c { int(std::max<std::int64_t>(s.Left, left)),
+                    int(std::max<std::int64_t>(s.Top, top)),
+                    int(std::min<std::int64_t>(s.Right, right)),
+                    int(std::min<std::int64_t>(s.Bottom, bottom)) };
+                if (!c.isEmpty())
+                    parts.push_back({ i, c });
+            }
+            if (!parts.empty()
+                && !visit(std::uint32_t(left), std::uint32_t(top), std::as_const(parts)))
+                return false;
+        }
+    }
+    return true;
+}
+
+// The last stored row of the parts, exclusive.
+int bottomOf(const std::vector<Part>& parts)
+{
+    int bottom = 0;
+    for (const Part& p : parts)
+        bottom = std::max(bottom, p.part.Bottom);
+    return bottom;
+}
+
+// The columns the parts holding stored row y cover, as ascending joined spans.
+void spansAt(const std::vector<Part>& parts, int y, std::vector<Rect>& spans)
+{
+    spans.clear();
+    for (const Part& p : parts)
+        if (p.part.Top <= y && y < p.part.Bottom)
+            spans.push_back({ p.part.Left, 0, p.part.Right, 0 });
+    std::sort(
+        spans.begin(), spans.end(), [](const Rect& a, const Rect& b) { return a.Left < b.Left; });
+    std::size_t kept = 0;
+    for (const Rect& s : spans) {
+        if (kept > 0 && s.Left <= spans[kept - 1].Right)
+            spans[kept - 1].Right = std::max(spans[kept - 1].Right, s.Right);
+        else
+            spans[kept++] = s;
+    }
+    spans.resize(kept);
+}
+
+// The rectangles' parts in tiles: each tile that holds one is decoded down to its last row
+// a rectangle holds (uncompressed, only the bytes of the rectangles' columns are read, row by
+// row), one tile a plane at a time.
+bool readRegionTiles(Opened& opened, RegionRows& rows, Uncompressed& uncompressed, PixelSink& sink,
+    Progress& progress)
+{
+    TIFF* const tif = opened.tif.get();
+    const Layout& layout = opened.layout;
+    std::uint32_t tileWidth = 0, tileHeight = 0;
+    if (!tileSize(tif, tileWidth, tileHeight))
+        return false;
+    const std::uint64_t tileBytes = std::uint64_t(TIFFTileSize64(tif));
+    const std::uint64_t tileRowBytes = std::uint64_t(TIFFTileRowSize64(tif));
+    if (tileBytes == 0 || tileBytes > MaxPiece || tileRowBytes == 0
+        || tileRowBytes * tileHeight > tileBytes)
+        return false;
+    const bool direct = layout.direct;
+    const auto planes = std::size_t(layout.planes);
+    // A decoded tile down to its last row wanted, or one row of an uncompressed one, a plane.
+    std::vector<std::vector<std::uint8_t>> tiles(
+        planes, std::vector<std::uint8_t>(std::size_t(direct ? tileRowBytes : tileBytes)));
+    std::vector<const std::uint8_t*> planeRow(planes);
+    const StoredSamples& f = layout.format;
+    const auto pixelBits = std::uint64_t(f.bits) * std::uint64_t(f.channels);
+    std::vector<std::uint16_t> values(3 * std::size_t(tileWidth));
+    const Converter convert { layout };
+    std::vector<Rect> spans;
+    return forEachPiece(rows, tileWidth, tileHeight,
+        [&](std::uint32_t left, std::uint32_t top, const std::vector<Part>& parts) {
+            const int bottom = bottomOf(parts);
+            if (!progress.advance(shareAt(rows, top)))
+                return false;
+            if (!direct)
+                for (std::size_t p = 0; p < planes; ++p) {
+                    const ttile_t index = TIFFComputeTile(tif, left, top, 0, std::uint16_t(p));
+                    const std::uint64_t decoded = std::uint64_t(bottom - int(top)) * tileRowBytes;
+                    if (TIFFReadEncodedTile(tif, index, tiles[p].data(), tmsize_t(decoded)) < 0)
+                        return false;
+                }
+            for (int y = int(top); y < bottom; ++y) {
+                if (!progress.advance(shareAt(rows, top)))
+                    return false;
+                spansAt(parts, y, spans);
+                if (spans.empty())
+                    continue;
+                const std::uint64_t at = std::uint64_t(y - int(top)) * tileRowBytes;
+                for (std::size_t p = 0; p < planes; ++p) {
+                    planeRow[p] = tiles[p].data() + (direct ? 0 : at);
+                    if (!direct)
+                        continue;
+                    const ttile_t index = TIFFComputeTile(tif, left, top, 0, std::uint16_t(p));
+                    for (const Rect& span : spans) {
+                        const std::uint64_t from
+                            = std::uint64_t(span.Left - int(left)) * pixelBits / 8;
+                        const std::uint64_t end
+                            = (std::uint64_t(span.Right - int(left)) * pixelBits + 7) / 8;
+                        if (!uncompressed.read(
+                                index, at + from, tiles[p].data() + from, end - from))
+                            return false;
+                    }
+                }
+                for (const Rect& span : spans)
+                    convert.values(planeRow.data(), std::uint64_t(span.Left - int(left)),
+                        std::size_t(span.width()),
+                        values.data() + 3 * std::size_t(span.Left - int(left)));
+                for (const Part& p : parts)
+                    if (p.part.Top <= y && y < p.part.Bottom)
+                        handOver(sink, rows, p.region, y, p.part.Left, p.part.width(),
+                            values.data() + 3 * std::size_t(p.part.Left - int(left)));
+            }
+            return true;
+        });
+}
+
+// JPEG and YCbCr pictures through libtiff's RGBA interface, piece by piece as the display
+// reads them: each strip band or tile that holds a rectangle, down to its last row wanted.
+bool readRegionConverted(Opened& opened, RegionRows& rows, PixelSink& sink, Progress& progress)
+{
+    TIFF* const tif = opened.tif.get();
+    const Layout& layout = opened.layout;
+    char message[1024];
+    TIFFRGBAImage image {};
+    if (!TIFFRGBAImageBegin(&image, tif, 1, message))
+        return false;
+    const std::unique_ptr<TIFFRGBAImage, void (*)(TIFFRGBAImage*)> end(&image, TIFFRGBAImageEnd);
+    image.req_orientation = image.orientation;
+    std::uint32_t bandWidth = 0, bandHeight = 0;
+    if (!convertedBand(tif, layout, bandWidth, bandHeight))
+        return false;
+    std::vector<std::uint32_t> raster(std::size_t(bandWidth) * bandHeight);
+    std::vector<std::uint16_t> values(3 * std::size_t(bandWidth));
+    return forEachPiece(rows, bandWidth, bandHeight,
+        [&](std::uint32_t left, std::uint32_t top, const std::vector<Part>& parts) {
+            const int bottom = bottomOf(parts);
+            const std::uint32_t width = std::min(bandWidth, layout.width - left);
+            image.row_offset = int(top);
+            image.col_offset = int(left);
+            if (!progress.advance(shareAt(rows, top))
+                || !TIFFRGBAImageGet(&image, raster.data(), width, std::uint32_t(bottom) - top))
+                return false;
+            for (int y = int(top); y < bottom; ++y) {
+                if (!progress.advance(shareAt(rows, top)))
+                    return false;
+                const std::uint32_t* row = &raster[std::size_t(std::uint32_t(y) - top) * width];
+                for (const Part& p : parts) {
+                    if (y < p.part.Top || y >= p.part.Bottom)
+                        continue;
+                    std::uint16_t* out = values.data();
+                    for (int x = p.part.Left; x < p.part.Right; ++x, out += 3)
+                        rgbaValues(row[std::uint32_t(x) - left], out);
+                    handOver(sink, rows, p.region, y, p.part.Left, p.part.width(), values.data());
+                }
+            }
+            return true;
+        });
+}
+
 } // namespace
 
 Result<DisplayPicture> readTiffForDisplay(ByteSource& source, int boxSide, Progress& progress)
 {
-    Directory directory;
-    if (!scanDirectory(source, directory))
-        return failure(source);
-    Input input { source, directory };
-    const Tiff tif(openTiff(input));
-    if (!tif)
-        return failure(source);
-    Layout layout;
-    if (!readLayout(tif.get(), layout))
-        return failure(source);
-    // A table with more entries than the picture has strips or tiles is not a picture's.
-    const std::uint64_t pieces
-        = TIFFIsTiled(tif.get()) ? TIFFNumberOfTiles(tif.get()) : TIFFNumberOfStrips(tif.get());
-    if (directory.tableEntries > pieces)
-        return Error { NotValidMessage };
+    auto opened = openPicture(source);
+    if (!opened)
+        return opened.error();
+    TIFF* const tif = opened.value()->tif.get();
+    const Layout& layout = opened.value()->layout;
     const ShownPixels shown(int(layout.width), int(layout.height), 1, boxSide);
     Canvas samples = shown.samples();
     std::vector<std::uint16_t> samples16
@@ -669,12 +1069,9 @@ Result<DisplayPicture> readTiffForDisplay(ByteSource& source, int boxSide, Progr
     const auto picture = [&] {
         DisplayPicture p
             = shown.place(samples, layout.deep() && !shown.empty() ? &samples16 : nullptr);
-        p.colour = profileOf(tif.get());
-        p.bits = layout.rgba                               ? 8
-            : layout.format.kind == StoredSamples::Palette ? 16
-                                                           : layout.format.bits;
-        p.grey = layout.photometric == PHOTOMETRIC_MINISBLACK
-            || layout.photometric == PHOTOMETRIC_MINISWHITE;
+        p.colour = profileOf(tif);
+        p.bits = layout.bits();
+        p.grey = layout.grey();
         return p;
     };
     if (shown.empty())
@@ -682,14 +1079,14 @@ Result<DisplayPicture> readTiffForDisplay(ByteSource& source, int boxSide, Progr
     Gather gather { layout, shown, samples, {}, layout.deep() ? &samples16 : nullptr };
     if (layout.planes > 1)
         gather.raw.resize(shown.rows().size() * shown.columns().size() * 4);
-    Uncompressed uncompressed(tif.get(), source);
+    Uncompressed uncompressed(tif, source);
     bool read = false;
     if (layout.rgba)
-        read = readConverted(tif.get(), layout, shown, samples, progress);
-    else if (TIFFIsTiled(tif.get()))
-        read = readTiles(tif.get(), layout, shown, gather, uncompressed, progress);
+        read = readConverted(tif, layout, shown, samples, progress);
+    else if (TIFFIsTiled(tif))
+        read = readTiles(tif, layout, shown, gather, uncompressed, progress);
     else
-        read = readStrips(tif.get(), layout, shown, gather, uncompressed, progress);
+        read = readStrips(tif, layout, shown, gather, uncompressed, progress);
     if (progress.stopped())
         return cancelled();
     if (!read)
@@ -700,12 +1097,35 @@ Result<DisplayPicture> readTiffForDisplay(ByteSource& source, int boxSide, Progr
 Result<FilePixelsInfo> readTiffRegions(
     ByteSource& source, std::span<const Rect> regions, PixelSink& sink, Progress& progress)
 {
-    // Not read yet.
-    (void)source;
-    (void)regions;
-    (void)sink;
-    (void)progress;
-    return Error { NotValidMessage };
+    auto opened = openPicture(source);
+    if (!opened)
+        return opened.error();
+    Opened& o = *opened.value();
+    const Layout& layout = o.layout;
+    FilePixelsInfo info;
+    info.width = int(layout.width);
+    info.height = int(layout.height);
+    info.bits = layout.bits();
+    info.grey = layout.grey();
+    info.depth = layout.deep() ? 16 : 8;
+    info.colour = profileOf(o.tif.get());
+    sink.begin(info);
+    RegionRows rows(regions, info.width, info.height);
+    if (rows.empty())
+        return info;
+    Uncompressed uncompressed(o.tif.get(), source);
+    bool read = false;
+    if (layout.rgba)
+        read = readRegionConverted(o, rows, sink, progress);
+    else if (TIFFIsTiled(o.tif.get()))
+        read = readRegionTiles(o, rows, uncompressed, sink, progress);
+    else
+        read = readRegionStrips(o, rows, uncompressed, sink, progress);
+    if (progress.stopped())
+        return cancelled();
+    if (!read)
+        return failure(source);
+    return info;
 }
 
 } // namespace probnik

@@ -37,8 +37,17 @@ namespace probnik {
 // "Stream read error".
 Result<DisplayPicture> readTiffForDisplay(ByteSource& source, int boxSide, Progress& progress);
 
-// Reads the rectangles of a TIFF file (see readFileRegions): uncompressed rows where they lie,
-// else only the strips or tiles that hold a rectangle.
+// Reads the rectangles of a TIFF file (see readFileRegions), with the same tags, bounds,
+// conversions and messages as the display, at 16 bits where the display keeps shown16. In
+// strips, the rows the rectangles cross are read in file order: uncompressed ones where they
+// lie, only the spans of columns the rectangles cover, compressed ones decoded from the start
+// of their strip (or the row after the last one decoded), so only the strips that hold a
+// rectangle are decoded, one row a plane kept; separate planes are decoded by one TIFF each,
+// which reads its own strips in order. In tiles, only the tiles that hold part of a rectangle
+// are decoded, each down to its last row wanted, one tile a plane kept (uncompressed, only the
+// rectangles' bytes of each row are read). JPEG and YCbCr pictures go through libtiff's RGBA
+// interface piece by piece, as the display does. Progress is reported at each row and each
+// strip or tile.
 Result<FilePixelsInfo> readTiffRegions(
     ByteSource& source, std::span<const Rect> regions, PixelSink& sink, Progress& progress);
 

@@ -4,9 +4,11 @@
 // Display-sized decoding against the whole picture stretched into the display box.
 #include "picture/BmpReader.h"
 #include "app/Display.h"
+#include "picture/Picture.h"
 #include "testing/BmpFiles.h"
 #include "testing/BmpPathCheck.h"
 #include "testing/BmpWholeReader.h"
+#include "testing/RegionCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -263,6 +265,94 @@ TEST(BmpReader, HugeRunLengthPictureFromATinyFile)
         EXPECT_EQ(p.shown.pixel(2, 399), Black);
         EXPECT_EQ(p.shown.pixel(0, 398), Black);
         EXPECT_EQ(readBmpBytes(bytes).error().message, "Bitmap image is not valid");
+    }
+}
+
+// Rectangles at the edges and corners, many in one pass, in every kind of bitmap: each pixel
+// comes once per rectangle with what a box showing every pixel shows.
+TEST(BmpReader, RectanglesShowWhatTheWholePictureShows)
+{
+    std::vector<std::pair<std::string, std::string>> files; // what, bytes
+    for (const char* name :
+        { "g/pal1", "g/pal1bg", "g/pal4", "g/pal4rle", "g/pal8-0", "g/pal8", "g/pal8nonsquare",
+            "g/pal8os2", "g/pal8rle", "g/pal8topdown", "g/pal8v5", "g/pal8w126", "g/rgb16-565",
+            "g/rgb16", "g/rgb16bfdef", "g/rgb24", "g/rgb32", "g/rgb32bf", "b/badrle",
+            "b/badrle4bis", "b/badrleter", "b/pal8badindex", "b/rgb16-880", "b/rletopdown" })
+        files.emplace_back(name, fileBytes(Suite + name + ".bmp"));
+    const Generated generated[] = {
+        { "1 bit, wide", 3001, 17, 1, 0, 40, {}, 2 },
+        { "32 bits, 10-bit fields, top-down", 211, -155, 32, 3, 40,
+            { 0x3FF00000, 0x000FFC00, 0x000003FF }, 0 },
+        { "RLE8, data cut in half", 299, 177, 8, 1, 40, {}, 256, true },
+        { "RLE4 top-down", 333, -201, 4, 2, 40, {}, 16 },
+    };
+    std::mt19937 random(5);
+    for (const Generated& g : generated)
+        files.emplace_back(g.what, generate(g, random));
+    for (const auto& [what, bytes] : files) {
+        SCOPED_TRACE(what);
+        const TempFile file(bytes);
+        const auto size = readPictureForDisplay(file.path(), 1);
+        ASSERT_TRUE(size) << size.error().message;
+        const int w = size.value().width, h = size.value().height;
+        check::RegionPixels got(check::edgeRegions(w, h));
+        const std::vector<Rect> regions = check::edgeRegions(w, h);
+        Progress unwatched;
+        const auto read = readFileRegions(file.path(), regions, got, unwatched);
+        EXPECT_EQ(
+            got.disagreement(read, readPictureForDisplay(file.path(), check::everyPixel(w, h))),
+            "");
+    }
+}
+
+// Only the bytes of the rectangles' rows are read where rows lie; a run-length file up to the
+// last row wanted. A stop from the progress ends the reading at once, with no more runs.
+TEST(BmpReader, RectanglesReadOnlyTheirBytesAndStopWhenTold)
+{
+    constexpr std::uint64_t Everything = std::uint64_t(-1);
+    const struct {
+        Generated file;
+        Rect region;
+        std::uint64_t mostRead; // besides the headers
+    } cases[] = {
+        { { "24 bits", 2001, 1333, 24 }, { 1000, 600, 1015, 615 }, 15 * 15 * 3 },
+        { { "8 bits top-down", 3000, -2000, 8, 0, 40, {}, 256 }, { 2990, 1990, 3000, 2000 },
+            10 * 10 },
+        { { "RLE8 bottom-up, the top rows", 1237, 911, 8, 1, 40, {}, 256 }, { 0, 0, 9, 9 },
+            Everything },
+        { { "RLE8 top-down, the top rows", 1237, -911, 8, 1, 40, {}, 256 }, { 0, 0, 9, 9 },
+            2 * 65536 },
+    };
+    std::mt19937 random(13);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.what);
+        const std::string bytes = generate(c.file, random);
+        const std::uint64_t headers = 14 + 40 + 4 * std::uint64_t(c.file.paletteSize);
+        ByteSource source(bytes);
+        check::RegionPixels got({ c.region });
+        Progress unwatched;
+        ASSERT_TRUE(readBmpRegions(source, std::span(&c.region, 1), got, unwatched));
+        EXPECT_EQ(got.runs(), std::size_t(c.region.height()));
+        if (c.mostRead != Everything) {
+            EXPECT_LE(source.bytesRead(), headers + c.mostRead);
+        }
+
+        // Stopped at the fourth row.
+        const Rect whole { 0, 0, c.file.width, std::abs(c.file.height) };
+        ByteSource again(bytes);
+        check::RegionPixels stopped({ whole });
+        int calls = 0;
+        std::size_t runsWhenStopped = 0;
+        Progress stop([&](double) {
+            runsWhenStopped = stopped.runs();
+            return ++calls < 4;
+        });
+        const auto r = readBmpRegions(again, std::span(&whole, 1), stopped, stop);
+        ASSERT_FALSE(r);
+        EXPECT_TRUE(r.error().cancelled);
+        EXPECT_EQ(calls, 4);
+        EXPECT_EQ(stopped.runs(), runsWhenStopped);
+        EXPECT_LT(again.bytesRead(), bytes.size() / 2);
     }
 }
 

@@ -5,6 +5,7 @@
 // decode of the whole picture; hostile files made byte by byte, sparse where they are large.
 #include "picture/TiffReader.h"
 #include "picture/ShownPixels.h"
+#include "testing/RegionCheck.h"
 
 #include <tiffio.h>
 
@@ -266,6 +267,98 @@ TEST(TiffReader, AssociatedAlphaIsDividedOut)
             return associated ? rgb(straight[0], straight[1], straight[2])
                               : rgb(stored[x][0], stored[x][1], stored[x][2]);
         });
+    }
+}
+
+// Rectangles at the edges and corners, many in one pass, in every layout the reader has: each
+// pixel comes once per rectangle with what a box showing every pixel shows (which the tests
+// above hold to libtiff's decode), at 16 bits where the box keeps them. A stop from the
+// progress ends the reading with no more runs.
+TEST(TiffReader, RectanglesShowWhatTheWholePictureShows)
+{
+    struct RegionCase {
+        const char* name;
+        const char* mode;
+        std::uint32_t tile; // 0: strips of 16 rows
+        std::uint16_t photometric, compression, channels, bits;
+        std::uint16_t planar = PLANARCONFIG_CONTIG;
+        std::uint16_t extra = 0; // the kind of the alpha, if any
+        std::uint16_t fillOrder = FILLORDER_MSB2LSB;
+    };
+    const RegionCase cases[] = {
+        { "grey 8, strips", "wl", 0, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 1, 8 },
+        { "grey 1, white zero, big-endian", "wb", 0, PHOTOMETRIC_MINISWHITE, COMPRESSION_NONE, 1,
+            1 },
+        { "grey 4, tiles", "wl", 16, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 1, 4 },
+        { "grey 4, reversed fill order", "wl", 0, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 1, 4,
+            PLANARCONFIG_CONTIG, 0, FILLORDER_LSB2MSB },
+        { "grey 16 big-endian, tiles", "wb", 16, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 1, 16 },
+        { "RGB 8 big-endian", "wb", 0, PHOTOMETRIC_RGB, COMPRESSION_NONE, 3, 8 },
+        { "RGB 8, tiles, deflate", "wl", 32, PHOTOMETRIC_RGB, COMPRESSION_ADOBE_DEFLATE, 3, 8 },
+        { "RGB 8, planes, LZW", "wl", 0, PHOTOMETRIC_RGB, COMPRESSION_LZW, 3, 8,
+            PLANARCONFIG_SEPARATE },
+        { "RGB 8, planes, tiles", "wb", 16, PHOTOMETRIC_RGB, COMPRESSION_NONE, 3, 8,
+            PLANARCONFIG_SEPARATE },
+        { "RGBA 8 associated, planes", "wl", 0, PHOTOMETRIC_RGB, COMPRESSION_NONE, 4, 8,
+            PLANARCONFIG_SEPARATE, EXTRASAMPLE_ASSOCALPHA },
+        { "RGBA 16 associated, LZW", "wb", 0, PHOTOMETRIC_RGB, COMPRESSION_LZW, 4, 16,
+            PLANARCONFIG_CONTIG, EXTRASAMPLE_ASSOCALPHA },
+        { "RGB 16 little-endian", "wl", 0, PHOTOMETRIC_RGB, COMPRESSION_NONE, 3, 16 },
+        { "RGB 16 big-endian, tiles, LZW", "wb", 16, PHOTOMETRIC_RGB, COMPRESSION_LZW, 3, 16 },
+        { "palette 8, deflate", "wl", 0, PHOTOMETRIC_PALETTE, COMPRESSION_ADOBE_DEFLATE, 1, 8 },
+        { "palette 4, tiles", "wb", 16, PHOTOMETRIC_PALETTE, COMPRESSION_NONE, 1, 4 },
+        { "JPEG YCbCr, strips", "w", 0, PHOTOMETRIC_YCBCR, COMPRESSION_JPEG, 3, 8 },
+        { "JPEG YCbCr, tiles", "w", 32, PHOTOMETRIC_YCBCR, COMPRESSION_JPEG, 3, 8 },
+        { "YCbCr, uncompressed", "wb", 0, PHOTOMETRIC_YCBCR, COMPRESSION_NONE, 3, 8 },
+    };
+    for (const RegionCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path path = folder() / "regions.tif";
+        const std::uint32_t width = 151, height = 109;
+        makeTiff(path, c.mode, width, height, c.tile, [&c](TIFF* tif) {
+            TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, c.photometric);
+            TIFFSetField(tif, TIFFTAG_COMPRESSION, c.compression);
+            TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, c.channels);
+            TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, c.bits);
+            TIFFSetField(tif, TIFFTAG_PLANARCONFIG, c.planar);
+            TIFFSetField(tif, TIFFTAG_FILLORDER, c.fillOrder);
+            if (c.extra)
+                TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &c.extra);
+            if (c.photometric == PHOTOMETRIC_YCBCR)
+                TIFFSetField(tif, TIFFTAG_YCBCRSUBSAMPLING, 2, 2);
+            if (c.compression == COMPRESSION_JPEG)
+                TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+            if (c.photometric == PHOTOMETRIC_PALETTE) {
+                std::vector<std::uint16_t> map(3 << c.bits);
+                std::mt19937 random(c.bits);
+                for (std::uint16_t& v : map)
+                    v = std::uint16_t(random());
+                TIFFSetField(tif, TIFFTAG_COLORMAP, map.data(), map.data() + (1 << c.bits),
+                    map.data() + (2 << c.bits));
+            }
+        });
+        const std::vector<Rect> regions = check::edgeRegions(int(width), int(height));
+        check::RegionPixels got(regions);
+        Result<std::unique_ptr<ByteSource>> source = ByteSource::open(path.string());
+        ASSERT_TRUE(source);
+        Progress unwatched;
+        const auto read = readTiffRegions(*source.value(), regions, got, unwatched);
+        EXPECT_EQ(got.disagreement(read, readFile(path, check::everyPixel(width, height))), "");
+
+        Result<std::unique_ptr<ByteSource>> again = ByteSource::open(path.string());
+        ASSERT_TRUE(again);
+        check::RegionPixels stopped(regions);
+        int calls = 0;
+        std::size_t runsWhenStopped = 0;
+        Progress stop([&](double) {
+            runsWhenStopped = stopped.runs();
+            return ++calls < 3;
+        });
+        const auto r = readTiffRegions(*again.value(), regions, stopped, stop);
+        ASSERT_FALSE(r);
+        EXPECT_TRUE(r.error().cancelled);
+        EXPECT_EQ(calls, 3);
+        EXPECT_EQ(stopped.runs(), runsWhenStopped);
     }
 }
 
