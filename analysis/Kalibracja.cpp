@@ -47,7 +47,8 @@ class PatchPicture : public QWidget {
 public:
     using QWidget::QWidget;
 
-    void setPatches(int rows, int columns, std::vector<Color> reference, std::vector<Color> corrected)
+    void setPatches(
+        int rows, int columns, std::vector<Color> reference, std::vector<Color> corrected)
     {
         m_rows = rows;
         m_columns = columns;
@@ -73,11 +74,12 @@ protected:
                     return;
                 const QRectF cell(c * cellW + 2, r * cellH + 2, cellW - 4, cellH - 4);
                 const bool pair = i < m_corrected.size();
-                const QRectF left(cell.left(), cell.top(), pair ? cell.width() / 2 : cell.width(),
-                    cell.height());
+                const QRectF left(
+                    cell.left(), cell.top(), pair ? cell.width() / 2 : cell.width(), cell.height());
                 painter.fillRect(left, qcolor(m_reference[i]));
                 if (pair)
-                    painter.fillRect(QRectF(left.right(), cell.top(), cell.width() / 2, cell.height()),
+                    painter.fillRect(
+                        QRectF(left.right(), cell.top(), cell.width() / 2, cell.height()),
                         qcolor(m_corrected[i]));
             }
     }
@@ -161,7 +163,9 @@ TKalibracja::TKalibracja(QWidget* parent)
     }
     showChart();
     showReport();
-    // The calibration in use last time is in use again.
+    // The calibration in use last time is in use again. The colorimetry window asks this
+    // window for it already while it is being made.
+    Kalibracja = this;
     if (ProbnikMain && !ProbnikMain->CalibrationFile.isEmpty()) {
         if (load(ProbnikMain->CalibrationFile, false)) {
             if (Kolorymetria)
@@ -194,8 +198,8 @@ QAction* TKalibracja::addCommand(
     connect(action, &QAction::triggered, this, handler);
     connect(button, &QPushButton::clicked, action, &QAction::trigger);
     addAction(action);
-    button->setToolTip(
-        QStringLiteral("%1 (%2)").arg(button->text().remove(u'&'), key.toString(QKeySequence::NativeText)));
+    button->setToolTip(QStringLiteral("%1 (%2)").arg(
+        button->text().remove(u'&'), key.toString(QKeySequence::NativeText)));
     return action;
 }
 
@@ -246,9 +250,9 @@ void TKalibracja::buildDesign()
     Table->setObjectName(QStringLiteral("Table"));
     Table->setHorizontalHeaderLabels({ QStringLiteral("Pole"), QStringLiteral("Nazwa"),
         QStringLiteral("L* wz."), QStringLiteral("a* wz."), QStringLiteral("b* wz."),
-        QStringLiteral("L*"), QStringLiteral("a*"), QStringLiteral("b*"),
-        QStringLiteral("L* kal."), QStringLiteral("a* kal."), QStringLiteral("b* kal."),
-        QStringLiteral("ΔE00"), QStringLiteral("ΔE00 kal."), QStringLiteral("Uwagi") });
+        QStringLiteral("L*"), QStringLiteral("a*"), QStringLiteral("b*"), QStringLiteral("L* kal."),
+        QStringLiteral("a* kal."), QStringLiteral("b* kal."), QStringLiteral("ΔE00"),
+        QStringLiteral("ΔE00 kal."), QStringLiteral("Uwagi") });
     Table->verticalHeader()->hide();
     Table->verticalHeader()->setDefaultSectionSize(Table->fontMetrics().height() + 6);
     Table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -271,8 +275,8 @@ void TKalibracja::buildDesign()
             Summary[r][c] = new QLabel(figuresBox);
             Summary[r][c]->setObjectName(QStringLiteral("Figure%1%2").arg(r).arg(c));
             Summary[r][c]->setAlignment(Qt::AlignRight);
-            Summary[r][c]->setMinimumWidth(Summary[r][c]->fontMetrics().horizontalAdvance(
-                QStringLiteral("0000.00")));
+            Summary[r][c]->setMinimumWidth(
+                Summary[r][c]->fontMetrics().horizontalAdvance(QStringLiteral("0000.00")));
             grid->addWidget(Summary[r][c], r + 1, c + 1);
         }
     }
@@ -296,10 +300,12 @@ void TKalibracja::buildDesign()
     buttons->addWidget(SaveReport);
     layout->addLayout(buttons);
 
-    CornersAction = addCommand(Corners, QKeySequence(Qt::CTRL | Qt::Key_N), &TKalibracja::CornersClick);
+    CornersAction
+        = addCommand(Corners, QKeySequence(Qt::CTRL | Qt::Key_N), &TKalibracja::CornersClick);
     LoadChartAction
         = addCommand(LoadChart, QKeySequence(Qt::CTRL | Qt::Key_R), &TKalibracja::LoadChartClick);
-    BuiltInAction = addCommand(BuiltIn, QKeySequence(Qt::CTRL | Qt::Key_B), &TKalibracja::BuiltInClick);
+    BuiltInAction
+        = addCommand(BuiltIn, QKeySequence(Qt::CTRL | Qt::Key_B), &TKalibracja::BuiltInClick);
     SaveCalibrationAction = addCommand(
         SaveCalibration, QKeySequence(Qt::CTRL | Qt::Key_E), &TKalibracja::SaveCalibrationClick);
     LoadCalibrationAction = addCommand(
@@ -348,7 +354,8 @@ void TKalibracja::LoadChartClick()
     const QString path = ProbnikApplication::dialogs().openChart(this, startFolder());
     if (path.isEmpty())
         return;
-    auto read = readCgatsFile(std::filesystem::path(path.toStdString()), Rows->value(), Columns->value());
+    auto read
+        = readCgatsFile(std::filesystem::path(path.toStdString()), Rows->value(), Columns->value());
     if (!read) {
         ProbnikApplication::showError(this, text(read.error().message));
         return;
@@ -390,9 +397,10 @@ void TKalibracja::CornersClick()
 
 void TKalibracja::askForCorner()
 {
-    const QString message = QStringLiteral("Kliknij na obrazie środek %1 (narożnik %2 z 4); Esc przerywa.")
-                                .arg(QString::fromUtf8(CornerNames[m_corners.size()]))
-                                .arg(m_corners.size() + 1);
+    const QString message
+        = QStringLiteral("Kliknij na obrazie środek %1 (narożnik %2 z 4); Esc przerywa.")
+              .arg(QString::fromUtf8(CornerNames[m_corners.size()]))
+              .arg(m_corners.size() + 1);
     Status->setText(message);
     ProbnikMain->StatusBar->showMessage(message);
 }
@@ -441,17 +449,17 @@ void TKalibracja::takeCorner(int x, int y)
     const int boxHeight = box.Bottom - box.Top;
     if (p.x < box.Left || p.x >= box.Right || p.y < box.Top || p.y >= box.Bottom || boxWidth <= 0
         || boxHeight <= 0) {
-        const QString message = QStringLiteral("Kliknięcie poza obrazem – pominięte. Kliknij środek %1.")
-                                    .arg(QString::fromUtf8(CornerNames[m_corners.size()]));
+        const QString message
+            = QStringLiteral("Kliknięcie poza obrazem – pominięte. Kliknij środek %1.")
+                  .arg(QString::fromUtf8(CornerNames[m_corners.size()]));
         Status->setText(message);
         ProbnikMain->StatusBar->showMessage(message);
         return;
     }
     // Box pixel i shows the file's pixels from i * width / boxWidth on: the centre of that
     // block, in the file's pixel coordinates (a pixel's centre at its own number).
-    const auto centre = [](int i, int file, int shown) {
-        return (i + 0.5) * double(file) / double(shown) - 0.5;
-    };
+    const auto centre
+        = [](int i, int file, int shown) { return (i + 0.5) * double(file) / double(shown) - 0.5; };
     m_corners.push_back({ centre(p.x - box.Left, ProbnikMain->ImageWidth, boxWidth),
         centre(p.y - box.Top, ProbnikMain->ImageHeight, boxHeight) });
     if (m_corners.size() < 4) {
@@ -481,15 +489,16 @@ void TKalibracja::measure()
     }
     // The squares are read from the file the box shows, or not at all.
     if (!ProbnikMain->pictureFileUnchanged()) {
-        fail(QStringLiteral("Plik obrazu %1 zmienił się od otwarcia albo go nie ma; otwórz go ponownie.")
+        fail(QStringLiteral(
+            "Plik obrazu %1 zmienił się od otwarcia albo go nie ma; otwórz go ponownie.")
                  .arg(QDir::toNativeSeparators(ProbnikMain->PicturePath)));
         return;
     }
     const colour::ColourProfile profile = pictureProfile();
     Result<Fit> fitted = [&] {
         Progress progress(ProbnikApplication::dialogs().measureProgress(this));
-        auto result = calibrate(m_chart, corners, ProbnikMain->PicturePath.toStdString(), picture,
-            profile, progress);
+        auto result = calibrate(
+            m_chart, corners, ProbnikMain->PicturePath.toStdString(), picture, profile, progress);
         // "Anuluj" pressed while the last rows were read counts too.
         if (result && !progress.advance(1.0))
             return Result<Fit>(cancelled());
@@ -535,7 +544,8 @@ void TKalibracja::drawSquares(const std::vector<Rect>& squares)
     for (const Rect& r : squares) {
         const int left = box.Left + int(r.Left * boxWidth / width);
         const int top = box.Top + int(r.Top * boxHeight / height);
-        const int right = std::max(left + 1, box.Left + int((r.Right * boxWidth + width - 1) / width));
+        const int right
+            = std::max(left + 1, box.Left + int((r.Right * boxWidth + width - 1) / width));
         const int bottom
             = std::max(top + 1, box.Top + int((r.Bottom * boxHeight + height - 1) / height));
         surface.rectangleOutline({ left, top, right, bottom });
@@ -578,7 +588,8 @@ void TKalibracja::showReport()
             }
             cell(i, DeltaE, twoDecimals(p.deltaE00));
             cell(i, DeltaECal, twoDecimals(p.deltaE00Corrected));
-            cell(i, Note, p.clipped ? QStringLiteral("przycięte – pominięte w dopasowaniu") : QString());
+            cell(i, Note,
+                p.clipped ? QStringLiteral("przycięte – pominięte w dopasowaniu") : QString());
             if (p.clipped)
                 for (int c = 0; c < ColumnCount; ++c)
                     Table->item(i, c)->setBackground(QColor(255, 220, 200));
@@ -644,7 +655,8 @@ void TKalibracja::SaveCalibrationClick()
     const QString path = dialogs.saveCalibration(this, startFolder());
     if (path.isEmpty())
         return;
-    if (QFileInfo::exists(path) && (!OKBottomDlg || dialogs.runModal(OKBottomDlg) != QDialog::Accepted))
+    if (QFileInfo::exists(path)
+        && (!OKBottomDlg || dialogs.runModal(OKBottomDlg) != QDialog::Accepted))
         return;
     if (const auto error = probnik::calibration::saveCalibration(
             std::filesystem::path(path.toStdString()), *m_calibration)) {
@@ -655,7 +667,8 @@ void TKalibracja::SaveCalibrationClick()
     // The calibration in use is now kept in this file, for the next run too.
     if (ProbnikMain && Kolorymetria && Kolorymetria->usesCalibration())
         ProbnikMain->CalibrationFile = m_calibrationPath;
-    Status->setText(QStringLiteral("Kalibracja zapisana w %1.").arg(QDir::toNativeSeparators(path)));
+    Status->setText(
+        QStringLiteral("Kalibracja zapisana w %1.").arg(QDir::toNativeSeparators(path)));
 }
 
 void TKalibracja::LoadCalibrationClick()
@@ -672,8 +685,9 @@ bool TKalibracja::load(const QString& path, bool warnOfProfile)
 {
     auto loaded = loadCalibration(std::filesystem::path(path.toStdString()));
     if (!loaded) {
-        const QString message = QStringLiteral("Nie można wczytać kalibracji %1: %2")
-                                    .arg(QDir::toNativeSeparators(path), text(loaded.error().message));
+        const QString message
+            = QStringLiteral("Nie można wczytać kalibracji %1: %2")
+                  .arg(QDir::toNativeSeparators(path), text(loaded.error().message));
         if (warnOfProfile)
             ProbnikApplication::showError(this, message);
         else
@@ -696,8 +710,9 @@ bool TKalibracja::load(const QString& path, bool warnOfProfile)
     m_calibration = std::move(calibration);
     m_fit.reset();
     m_calibrationPath = QFileInfo(path).absoluteFilePath();
-    Status->setText(QStringLiteral("Wczytano kalibrację %1 (%2).")
-                        .arg(QDir::toNativeSeparators(m_calibrationPath), text(m_calibration->date)));
+    Status->setText(
+        QStringLiteral("Wczytano kalibrację %1 (%2).")
+            .arg(QDir::toNativeSeparators(m_calibrationPath), text(m_calibration->date)));
     showReport();
     enableCommands();
     return true;

@@ -102,7 +102,8 @@ protected:
 
 private:
     void buildDesign();
-    QAction* addCommand(QPushButton* button, const QKeySequence& key, void (TKalibracja::*handler)());
+    QAction* addCommand(
+        QPushButton* button, const QKeySequence& key, void (TKalibracja::*handler)());
     void takeCorner(int x, int y); // a left press on the main window's surface
     void askForCorner();
     void endPointing();

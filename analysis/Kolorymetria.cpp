@@ -509,7 +509,8 @@ void TKolorymetria::UseCalibrationClick()
 {
     // The calibration in use is kept for the next run, when it is kept in a file.
     if (ProbnikMain)
-        ProbnikMain->CalibrationFile = usesCalibration() ? Kalibracja->calibrationPath() : QString();
+        ProbnikMain->CalibrationFile
+            = usesCalibration() ? Kalibracja->calibrationPath() : QString();
     measure();
 }
 
