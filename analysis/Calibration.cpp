@@ -593,40 +593,61 @@ struct Problem {
     }
 };
 
-// From the least-squares matrix to the smallest sum of dE00: Levenberg-Marquardt steps on
-// the reweighted squares (each patch's dE00 squared, weighted by one over its dE00, whose
-// sum is the sum of dE00 at the point), a step kept only when the sum falls.
+// From the least-squares matrix to the smallest sum of dE00, by reweighted least squares:
+// each patch's L*a*b* difference, scaled so that its length is the patch's dE00, weighted by
+// one over that dE00, so that the sum of squares is the sum of dE00 at the point; then
+// Levenberg-Marquardt steps on it, a step kept only when the sum of dE00 itself falls.
 Vector9 refine(const Problem& problem, Vector9 p)
 {
     const std::size_t n = problem.measured.size();
-    std::vector<double> e, shifted, scratch;
-    double total = problem.total(p, e);
+    std::vector<double> scratch;
+    std::vector<Lab> labs(n), shifted(n);
+    const auto labsAt = [&](const Vector9& q, std::vector<Lab>& out) {
+        const Matrix3 m = matrixOf(q);
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = labD50(m.apply(problem.measured[i]));
+    };
+    double total = problem.total(p, scratch);
     double lambda = 1e-3;
-    for (int iteration = 0; iteration < 100 && total > 0; ++iteration) {
-        problem.errors(p, e);
-        // The Jacobian of the dE00 by forward differences.
-        std::vector<std::array<double, 9>> jacobian(n);
+    std::vector<double> scale(n);
+    std::vector<std::array<double, 3>> residual(n);
+    std::vector<std::array<std::array<double, 9>, 3>> jacobian(n);
+    for (int iteration = 0; iteration < 200 && total > 0; ++iteration) {
+        labsAt(p, labs);
+        for (std::size_t i = 0; i < n; ++i) {
+            const Lab& ref = problem.reference[i];
+            const double e00 = lab::deltaE00(labs[i], ref);
+            const double e76 = lab::deltaE76(labs[i], ref);
+            const double ratio = e76 > 1e-9 ? e00 / e76 : 1.0;
+            scale[i] = ratio / std::sqrt(std::max(e00, 1e-4));
+            residual[i] = { scale[i] * (labs[i].L - ref.L), scale[i] * (labs[i].a - ref.a),
+                scale[i] * (labs[i].b - ref.b) };
+        }
         for (int k = 0; k < 9; ++k) {
             Vector9 q = p;
             const double step = 1e-7 * std::max(1.0, std::abs(p[k]));
             q[k] += step;
-            problem.errors(q, shifted);
-            for (std::size_t i = 0; i < n; ++i)
-                jacobian[i][k] = (shifted[i] - e[i]) / step;
+            labsAt(q, shifted);
+            for (std::size_t i = 0; i < n; ++i) {
+                jacobian[i][0][k] = scale[i] * (shifted[i].L - labs[i].L) / step;
+                jacobian[i][1][k] = scale[i] * (shifted[i].a - labs[i].a) / step;
+                jacobian[i][2][k] = scale[i] * (shifted[i].b - labs[i].b) / step;
+            }
         }
         std::array<double, 81> normal {};
         std::array<double, 9> gradient {};
-        for (std::size_t i = 0; i < n; ++i) {
-            const double w = 1.0 / std::max(e[i], 1e-3);
-            for (int r = 0; r < 9; ++r) {
-                gradient[r] -= w * jacobian[i][r] * e[i];
-                for (int c = 0; c < 9; ++c)
-                    normal[r * 9 + c] += w * jacobian[i][r] * jacobian[i][c];
+        for (std::size_t i = 0; i < n; ++i)
+            for (int d = 0; d < 3; ++d) {
+                const auto& j = jacobian[i][d];
+                for (int r = 0; r < 9; ++r) {
+                    gradient[r] -= j[r] * residual[i][d];
+                    for (int c = 0; c < 9; ++c)
+                        normal[r * 9 + c] += j[r] * j[c];
+                }
             }
-        }
         bool improved = false;
         double next = total;
-        for (int attempt = 0; attempt < 12 && !improved; ++attempt) {
+        for (int attempt = 0; attempt < 16 && !improved; ++attempt) {
             std::array<double, 81> damped = normal;
             for (int r = 0; r < 9; ++r)
                 damped[r * 9 + r] += lambda * std::max(normal[r * 9 + r], 1e-12);
@@ -639,7 +660,7 @@ Vector9 refine(const Problem& problem, Vector9 p)
                 if (next < total) {
                     p = q;
                     improved = true;
-                    lambda = std::max(lambda / 3, 1e-9);
+                    lambda = std::max(lambda / 4, 1e-9);
                     break;
                 }
             }
@@ -649,10 +670,47 @@ Vector9 refine(const Problem& problem, Vector9 p)
             break;
         const double gain = total - next;
         total = next;
-        if (gain <= 1e-9 * std::max(total, 1e-9))
+        if (gain <= 1e-10 * std::max(total, 1e-9))
             break;
     }
     return p;
+}
+
+// The matrix of the smallest weighted sum of squares in XYZ: row by row,
+// (sum w m m^T) M_row = sum w m r_row. None when the measured colours do not span XYZ: the
+// determinant against the cube of the mean eigenvalue near 0, for colours on one line or one
+// plane through black.
+std::optional<Vector9> leastSquares(
+    std::span<const Xyz> measured, std::span<const Xyz> reference, const std::vector<double>& w)
+{
+    std::array<double, 9> gram {};
+    std::array<std::array<double, 3>, 3> cross {};
+    for (std::size_t i = 0; i < measured.size(); ++i) {
+        const Xyz& m = measured[i];
+        const Xyz& r = reference[i];
+        const double mv[3] = { m.X, m.Y, m.Z }, rv[3] = { r.X, r.Y, r.Z };
+        for (int a = 0; a < 3; ++a) {
+            for (int b = 0; b < 3; ++b)
+                gram[a * 3 + b] += w[i] * mv[a] * mv[b];
+            for (int b = 0; b < 3; ++b)
+                cross[b][a] += w[i] * mv[a] * rv[b];
+        }
+    }
+    const double trace = gram[0] + gram[4] + gram[8];
+    const double det = gram[0] * (gram[4] * gram[8] - gram[5] * gram[7])
+        - gram[1] * (gram[3] * gram[8] - gram[5] * gram[6])
+        + gram[2] * (gram[3] * gram[7] - gram[4] * gram[6]);
+    if (!std::isfinite(det) || !(trace > 0) || !(det > 1e-12 * std::pow(trace / 3, 3)))
+        return std::nullopt;
+    Vector9 matrix {};
+    for (int row = 0; row < 3; ++row) {
+        std::array<double, 3> x = cross[row];
+        if (!solve<3>(gram, x))
+            return std::nullopt;
+        for (int k = 0; k < 3; ++k)
+            matrix[row * 3 + k] = x[k];
+    }
+    return matrix;
 }
 
 Figures figuresOf(std::vector<double> values)
@@ -693,38 +751,48 @@ Result<Fit> fitChart(
             + " z " + std::to_string(n) + ", potrzeba co najmniej " + std::to_string(MinimumPatches)
             + " o różnych barwach" };
 
-    // Least squares: M = (sum r m^T) (sum m m^T)^-1, row by row (sum m m^T) M_row = sum m r_row.
-    std::array<double, 9> gram {};
-    std::array<std::array<double, 3>, 3> cross {};
-    for (std::size_t i = 0; i < problem.measured.size(); ++i) {
-        const Xyz& m = problem.measured[i];
-        const Xyz r = xyzD50(problem.reference[i]);
-        const double mv[3] = { m.X, m.Y, m.Z }, rv[3] = { r.X, r.Y, r.Z };
-        for (int a = 0; a < 3; ++a) {
-            for (int b = 0; b < 3; ++b)
-                gram[a * 3 + b] += mv[a] * mv[b];
-            for (int b = 0; b < 3; ++b)
-                cross[b][a] += mv[a] * rv[b];
-        }
-    }
-    const double trace = gram[0] + gram[4] + gram[8];
-    const double det = gram[0] * (gram[4] * gram[8] - gram[5] * gram[7])
-        - gram[1] * (gram[3] * gram[8] - gram[5] * gram[6])
-        + gram[2] * (gram[3] * gram[7] - gram[4] * gram[6]);
+    std::vector<Xyz> reference;
+    for (const Lab& r : problem.reference)
+        reference.push_back(xyzD50(r));
     const Error alike { "Barwy pól są zbyt podobne, by wyznaczyć z nich macierz: potrzeba co "
                         "najmniej "
         + std::to_string(MinimumPatches) + " pól o wyraźnie różnych barwach" };
-    // The determinant against the cube of the mean eigenvalue: near 0 for colours on one
-    // line or one plane through black.
-    if (!(trace > 0) || !(det > 1e-12 * std::pow(trace / 3, 3)))
+    const auto ls = leastSquares(problem.measured, reference, std::vector<double>(used, 1.0));
+    if (!ls)
         return alike;
-    Vector9 start {};
-    for (int row = 0; row < 3; ++row) {
-        std::array<double, 3> x = cross[row];
-        if (!solve<3>(gram, x))
-            return alike;
-        for (int k = 0; k < 3; ++k)
-            start[row * 3 + k] = x[k];
+    // A patch far off (a stain, a reflection) pulls the squares a long way, and the dE00
+    // refinement then stays in the wrong valley. So patches are left out of the squares one
+    // at a time, each time the one whose leaving out gives the smallest sum of dE00 over all
+    // patches, while that sum falls (up to a third of them); the refinement starts from the
+    // best matrix found and weighs every patch again.
+    std::vector<double> scratch;
+    Vector9 start = *ls;
+    double startTotal = problem.total(start, scratch);
+    std::vector<double> weights(std::size_t(used), 1.0);
+    for (int left = 0; left < used / 3 && used - left > MinimumPatches; ++left) {
+        std::optional<std::size_t> out;
+        Vector9 outMatrix {};
+        double outTotal = startTotal;
+        for (std::size_t j = 0; j < weights.size(); ++j) {
+            if (weights[j] == 0)
+                continue;
+            weights[j] = 0;
+            const auto candidate = leastSquares(problem.measured, reference, weights);
+            weights[j] = 1;
+            if (!candidate)
+                continue;
+            const double total = problem.total(*candidate, scratch);
+            if (total < outTotal) {
+                out = j;
+                outMatrix = *candidate;
+                outTotal = total;
+            }
+        }
+        if (!out)
+            break;
+        weights[*out] = 0;
+        start = outMatrix;
+        startTotal = outTotal;
     }
     const Vector9 best = refine(problem, start);
 
