@@ -193,6 +193,9 @@ void SampleSink::run(const PixelRun& run)
             colours[i] = colourOf(run.values + 3 * i, m_depth);
         m_converter->convert(colours, m_labs);
     }
+    if (m_correction)
+        for (colour::Lab& v : m_labs)
+            v = m_correction(v);
     if (s.count == 0)
         s.originL = m_labs.front().L;
     for (const colour::Lab& v : m_labs) {
@@ -262,8 +265,19 @@ void AreaSink::run(const PixelRun& run)
         else
             m_colours.push_back(c);
     }
-    m_lab.add(m_colours);
-    m_lab.add16(m_values);
+    if (!m_correction) {
+        m_lab.add(m_colours);
+        m_lab.add16(m_values);
+        return;
+    }
+    m_labs.resize(m_colours.size());
+    m_converter->convert(m_colours, m_labs);
+    for (const colour::Lab& v : m_labs)
+        m_lab.add(m_correction(v));
+    m_labs.resize(m_values.size() / channels);
+    m_converter->convert16(m_values, m_labs);
+    for (const colour::Lab& v : m_labs)
+        m_lab.add(m_correction(v));
 }
 
 FileAreaStatistics AreaSink::result() const

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -86,6 +87,11 @@ public:
     void run(const PixelRun& run) override;
     // One per rectangle, in the order asked for; a rectangle with no pixel has count 0.
     std::vector<FileSample> results() const;
+    // A correction each pixel's L*a*b* goes through before its L* is summed (a calibration).
+    void setCorrection(std::function<colour::Lab(const colour::Lab&)> correction)
+    {
+        m_correction = std::move(correction);
+    }
 
 private:
     struct Sums {
@@ -100,6 +106,7 @@ private:
     std::vector<Sums> m_sums;
     std::vector<std::uint16_t> m_values;
     std::vector<colour::Lab> m_labs;
+    std::function<colour::Lab(const colour::Lab&)> m_correction;
 };
 
 // The statistics of every file pixel of an area whose 8-bit values lie within the bounds.
@@ -116,6 +123,11 @@ public:
     void begin(const FilePixelsInfo& info) override;
     void run(const PixelRun& run) override;
     FileAreaStatistics result() const;
+    // A correction each pixel's L*a*b* goes through before it is summed (a calibration).
+    void setCorrection(std::function<colour::Lab(const colour::Lab&)> correction)
+    {
+        m_correction = std::move(correction);
+    }
 
 private:
     const colour::LabConverter* m_converter;
@@ -125,6 +137,8 @@ private:
     std::int64_t m_clipped = 0;
     std::vector<Color> m_colours;
     std::vector<std::uint16_t> m_values;
+    std::vector<colour::Lab> m_labs;
+    std::function<colour::Lab(const colour::Lab&)> m_correction;
 };
 
 } // namespace probnik

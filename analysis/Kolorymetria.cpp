@@ -3,6 +3,7 @@
 
 #include "analysis/Kolorymetria.h"
 
+#include "analysis/Kalibracja.h"
 #include "analysis/Reference.h"
 #include "analysis/SaveCsv.h"
 #include "analysis/Total.h"
@@ -14,6 +15,7 @@
 
 #include <QAbstractTableModel>
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
@@ -376,6 +378,13 @@ void TKolorymetria::buildDesign()
     FileProfile->setToolTip(QStringLiteral("Wróć do profilu, który podaje sam obraz"));
     connect(FileProfile, &QPushButton::clicked, this, &TKolorymetria::FileProfileClick);
     choices->addWidget(FileProfile);
+    UseCalibration = new QCheckBox(QStringLiteral("&Użyj kalibracji"), this);
+    UseCalibration->setObjectName(QStringLiteral("UseCalibration"));
+    UseCalibration->setToolTip(
+        QStringLiteral("Popraw każde L*a*b* kalibracją z okna „Kalibracja” (Ctrl+K)"));
+    UseCalibration->setEnabled(false);
+    connect(UseCalibration, &QCheckBox::clicked, this, &TKolorymetria::UseCalibrationClick);
+    choices->addWidget(UseCalibration);
     layout->addLayout(choices);
 
     auto* fileChoices = new QHBoxLayout;
@@ -522,11 +531,54 @@ std::optional<lab::Lab> TKolorymetria::reference() const
 lab::Lab TKolorymetria::sampleLab(std::size_t i) const
 {
     if (i < FileSamples.size() && FileSamples[i])
-        return fromConverter(FileSamples[i]->lab);
+        return shown(FileSamples[i]->lab);
     if (const auto& deep = Deep[i]; deep && m_bits == 16)
-        return fromConverter(
+        return shown(
             m_converter->lab16(std::span(deep->data(), std::size_t(m_converter->channels()))));
-    return fromConverter(m_converter->lab(Colors[i]));
+    return shown(m_converter->lab(Colors[i]));
+}
+
+bool TKolorymetria::usesCalibration() const
+{
+    return UseCalibration->isChecked() && Kalibracja && Kalibracja->calibration();
+}
+
+lab::Lab TKolorymetria::shown(colour::Lab measured) const
+{
+    const lab::Lab value = fromConverter(measured);
+    if (!usesCalibration())
+        return value;
+    const lab::Lab c
+        = calibration::correct(Kalibracja->calibration()->matrix, value, m_converter->white());
+    return { c.L, denoised(c.a), denoised(c.b) };
+}
+
+std::function<colour::Lab(const colour::Lab&)> TKolorymetria::correction() const
+{
+    return [this](const colour::Lab& v) {
+        const lab::Lab c = shown(v);
+        return colour::Lab { c.L, c.a, c.b };
+    };
+}
+
+void TKolorymetria::calibrationChanged(bool turnOn)
+{
+    const bool any = Kalibracja && Kalibracja->calibration();
+    UseCalibration->setEnabled(any);
+    if (!any)
+        UseCalibration->setChecked(false);
+    else if (turnOn)
+        UseCalibration->setChecked(true);
+    measure();
+}
+
+void TKolorymetria::UseCalibrationClick()
+{
+    // The calibration in use is kept for the next run, when it is kept in a file.
+    if (ProbnikMain)
+        ProbnikMain->CalibrationFile
+            = usesCalibration() ? Kalibracja->calibrationPath() : QString();
+    measure();
 }
 
 namespace {
@@ -602,7 +654,14 @@ void TKolorymetria::measure()
 
 std::vector<std::string> TKolorymetria::lastLine() const
 {
-    return { m_modelText, "próbka: " + sampleModeCaption(sampleMode()) };
+    std::vector<std::string> parts { m_modelText, "próbka: " + sampleModeCaption(sampleMode()) };
+    if (usesCalibration()) {
+        const calibration::Calibration& used = *Kalibracja->calibration();
+        parts.push_back("po kalibracji wzorcem „" + used.chartName
+            + "” (ΔE00 po kalibracji: średnia " + decimals(used.after.mean, 2) + ", największa "
+            + decimals(used.after.largest, 2) + ")");
+    }
+    return parts;
 }
 
 void TKolorymetria::showModel()
@@ -771,6 +830,8 @@ bool TKolorymetria::readSamples(std::size_t from)
     bool done = true;
     if (!regions.empty()) {
         SampleSink sink(*m_converter, regions.size());
+        if (usesCalibration())
+            sink.setCorrection(correction());
         const auto error
             = readFile(regions, sink, QStringLiteral("Czytanie próbek z pliku obrazu…"));
         if (!error) {
@@ -881,6 +942,8 @@ void TKolorymetria::readArea()
                          m_studiedArea.Right - box.Left, m_studiedArea.Bottom - box.Top },
             { box.width(), box.height() }, { ProbnikMain->ImageWidth, ProbnikMain->ImageHeight });
     AreaSink sink(*m_converter, m_studiedBounds);
+    if (usesCalibration())
+        sink.setCorrection(correction());
     if (region.width() > 0 && region.height() > 0) {
         const Rect regions[] = { region };
         if (const auto error
@@ -918,15 +981,38 @@ void TKolorymetria::measureArea()
         s = m_fileArea->lab;
     } else {
         colour::LabAccumulator sums(*m_converter);
-        sums.add(m_area8);
+        // Calibrated, each pixel is corrected before it is summed.
+        const bool calibrated = usesCalibration();
+        const auto addCorrected = [&](const std::vector<colour::Lab>& labs) {
+            for (const colour::Lab& v : labs) {
+                const lab::Lab c = shown(v);
+                sums.add(colour::Lab { c.L, c.a, c.b });
+            }
+        };
+        const auto add16 = [&](std::span<const std::uint16_t> values) {
+            if (!calibrated) {
+                sums.add16(values);
+                return;
+            }
+            std::vector<colour::Lab> labs(values.size() / std::size_t(m_converter->channels()));
+            m_converter->convert16(values, labs);
+            addCorrected(labs);
+        };
+        if (calibrated) {
+            std::vector<colour::Lab> labs(m_area8.size());
+            m_converter->convert(m_area8, labs);
+            addCorrected(labs);
+        } else {
+            sums.add(m_area8);
+        }
         if (m_bits == 16 && m_converter->channels() == 3) {
-            sums.add16(m_area16);
+            add16(m_area16);
         } else if (m_bits == 16) {
             std::vector<std::uint16_t> grey;
             grey.reserve(m_area16.size() / 3);
             for (std::size_t i = 0; i < m_area16.size(); i += 3)
                 grey.push_back(m_area16[i]);
-            sums.add16(grey);
+            add16(grey);
         }
         s = sums.result();
         m_screenClipped = s.count > 0

@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -20,6 +21,7 @@
 #include <vector>
 
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -52,6 +54,7 @@ public:
     QComboBox* AreaFrom = nullptr; // "Obszar": the screen pixels studied or the file's behind
     QLabel* FileNote = nullptr; // why samples or the area keep their screen values
     QLabel* AreaOrigin = nullptr; // where the area's figures come from, with the clipped share
+    QCheckBox* UseCalibration = nullptr; // "Użyj kalibracji": the calibration window's
     QTableView* Table = nullptr;
     QLabel* Reference = nullptr; // "Odniesienie: ..."
     QLineEdit* RefL = nullptr;
@@ -109,6 +112,12 @@ public:
     void RefSetClick(); // the typed L*, a*, b*
     void ZapiszClick();
     void copyRows(); // the selected rows, tab-separated, to the clipboard
+    // The calibration window made or loaded a calibration: the box follows, and turnOn checks
+    // it (the calibration kept from the last run).
+    void calibrationChanged(bool turnOn);
+    void UseCalibrationClick();
+    // Whether every L*a*b* goes through the calibration.
+    bool usesCalibration() const;
 
 signals:
     // A new profile, white or depth: every L*a*b* measured again.
@@ -139,6 +148,10 @@ private:
     bool areaFromFile() const; // whether the area's figures are the file's
     double areaClipped() const; // the share of the area's pixels clipped
     void afterReading(); // what came in while the file was being read
+    // A measured L*a*b* as the window shows it: corrected while the calibration is used.
+    probnik::lab::Lab shown(probnik::colour::Lab measured) const;
+    // The same for the file's pixels as they are summed.
+    std::function<probnik::colour::Lab(const probnik::colour::Lab&)> correction() const;
 
     LabTableModel* m_model = nullptr;
     std::unique_ptr<probnik::colour::LabConverter> m_converter;

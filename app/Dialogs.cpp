@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -179,4 +180,53 @@ probnik::Progress::Handler Dialogs::openProgress(QWidget* parent, const QString&
 {
     auto bar = std::make_shared<OpenProgressBar>(parent, label);
     return [bar](double share) { return bar->advance(share); };
+}
+
+probnik::Progress::Handler Dialogs::measureProgress(QWidget* parent)
+{
+    auto bar = std::make_shared<OpenProgressBar>(parent, QStringLiteral("Pomiar pól wzorca…"));
+    return [bar](double share) { return bar->advance(share); };
+}
+
+namespace {
+
+QString chooseFile(QWidget* parent, const QString& dir, bool save, const QStringList& filters,
+    const QString& suffix)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilters(filters);
+    if (!suffix.isEmpty())
+        dialog.setDefaultSuffix(suffix);
+    // The program asks before replacing a file, in its own dialog.
+    if (save)
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!dir.isEmpty())
+        dialog.setDirectory(dir);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+QString Dialogs::openChart(QWidget* parent, const QString& dir)
+{
+    return chooseFile(parent, dir, false,
+        { QStringLiteral("Wzorce CGATS (*.txt *.cgats *.cie *.it8 *.TXT *.CGATS *.CIE *.IT8)"),
+            QStringLiteral("Wszystkie pliki (*)") },
+        {});
+}
+
+QString Dialogs::openCalibration(QWidget* parent, const QString& dir)
+{
+    return chooseFile(parent, dir, false,
+        { QStringLiteral("Kalibracje (*.kal *.KAL)"), QStringLiteral("Wszystkie pliki (*)") }, {});
+}
+
+QString Dialogs::saveCalibration(QWidget* parent, const QString& dir)
+{
+    return chooseFile(
+        parent, dir, true, { QStringLiteral("Kalibracje (*.kal)") }, QStringLiteral("kal"));
 }

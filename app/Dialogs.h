@@ -45,4 +45,14 @@ public:
     // The handler answers false once the person cancelled (the button, Esc or the close box);
     // the bar goes with the handler. The bar says `label`, by default that a picture opens.
     virtual probnik::Progress::Handler openProgress(QWidget* parent, const QString& label = {});
+    // The same bar for measuring the chart's patches in the picture's file.
+    virtual probnik::Progress::Handler measureProgress(QWidget* parent);
+    // The Open dialog for a chart's reference values (CGATS text), starting in dir. Empty text
+    // when the user cancels.
+    virtual QString openChart(QWidget* parent, const QString& dir);
+    // The Open and Save dialogs for calibration files (.kal), starting in dir; a name typed
+    // without an extension gets ".kal". No overwrite question of its own. Empty text when the
+    // user cancels.
+    virtual QString openCalibration(QWidget* parent, const QString& dir);
+    virtual QString saveCalibration(QWidget* parent, const QString& dir);
 };

@@ -112,6 +112,7 @@ TProbnikMain::TProbnikMain(QWidget* parent)
     LabWhite = m_settingsRead.referenceWhite();
     LabSample = m_settingsRead.sampleMode();
     LabArea = m_settingsRead.areaSource();
+    CalibrationFile = QString::fromStdString(m_settingsRead.Calibration);
     Edit1->setText(Separator);
 }
 
@@ -176,6 +177,7 @@ TProbnikMain::~TProbnikMain()
                                                                : sampleModeText(LabSample);
     settings.Area = LabArea == m_settingsRead.areaSource() ? m_settingsRead.Area
                                                            : std::string(areaSourceText(LabArea));
+    settings.Calibration = storedText(CalibrationFile, m_settingsRead.Calibration);
     if (const auto error = isFirstCopy() ? settings.write(settingsFile()) : std::nullopt) {
         // At exit the box may never be seen, so the message also goes to standard error.
         std::fprintf(stderr, "Probnik: %s\n", error->message.c_str());
@@ -394,6 +396,8 @@ void TProbnikMain::buildMenu()
         QKeySequence(Qt::CTRL | Qt::Key_L), &TProbnikMain::Kolorymetria1Execute);
     Histogram1 = action("Histogram1", QStringLiteral("Histogram obszaru"),
         QKeySequence(Qt::CTRL | Qt::Key_H), &TProbnikMain::Histogram1Execute);
+    Kalibracja1 = action("Kalibracja1", QStringLiteral("&Kalibracja"),
+        QKeySequence(Qt::CTRL | Qt::Key_K), &TProbnikMain::Kalibracja1Execute);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&Plik"));
     file->addAction(FileOpen1);
@@ -403,6 +407,7 @@ void TProbnikMain::buildMenu()
     QMenu* analysis = menuBar()->addMenu(QStringLiteral("&Analiza"));
     analysis->addAction(Kolorymetria1);
     analysis->addAction(Histogram1);
+    analysis->addAction(Kalibracja1);
     QMenu* help = menuBar()->addMenu(QStringLiteral("Pomoc"));
     help->addAction(Pomoc1);
     help->addAction(HelpAbout1);

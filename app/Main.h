@@ -70,6 +70,8 @@ public:
     // between runs.
     probnik::SampleMode LabSample;
     probnik::AreaSource LabArea = probnik::AreaSource::Screen;
+    // The calibration file in use, kept between runs; empty for none.
+    QString CalibrationFile;
     int ImageWidth = 0;
     int ImageHeight = 0;
     probnik::Rect DisplayBox;
@@ -119,6 +121,7 @@ public:
     QAction* ColorDial = nullptr;
     QAction* Kolorymetria1 = nullptr; // "Analiza" -> "Kolorymetria"
     QAction* Histogram1 = nullptr; // "Analiza" -> "Histogram obszaru"
+    QAction* Kalibracja1 = nullptr; // "Analiza" -> "Kalibracja"
 
     // Handlers, by subsystem and file.
     //
@@ -132,6 +135,7 @@ public:
     void ColorDialExecute();
     void Kolorymetria1Execute();
     void Histogram1Execute();
+    void Kalibracja1Execute();
     void ToolButton7Click(); // the demonstration window
     void SpeedButton1Click(); // the statistics window
     void DoBitMap();

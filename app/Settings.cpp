@@ -43,6 +43,8 @@ Settings Settings::read(const std::filesystem::path& file)
         settings.Sample = std::move(*sample);
     if (auto area = ini.value(ColorimetrySection, "Obszar"))
         settings.Area = std::move(*area);
+    if (auto calibration = ini.value(ColorimetrySection, "Kalibracja"))
+        settings.Calibration = std::move(*calibration);
     return settings;
 }
 
@@ -67,6 +69,8 @@ std::optional<Error> Settings::write(const std::filesystem::path& file) const
         ini.setValue(ColorimetrySection, "Probka", Sample);
     if (Area != "ekran" || ini.value(ColorimetrySection, "Obszar"))
         ini.setValue(ColorimetrySection, "Obszar", Area);
+    if (!Calibration.empty() || ini.value(ColorimetrySection, "Kalibracja"))
+        ini.setValue(ColorimetrySection, "Kalibracja", Calibration);
     if (ini.save(file))
         return failed;
     return std::nullopt;

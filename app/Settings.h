@@ -28,6 +28,8 @@ struct Settings {
     std::string Area = "ekran";
     SampleMode sampleMode() const { return sampleModeFromText(Sample); }
     AreaSource areaSource() const { return areaSourceFromText(Area); }
+    // The calibration file in use ("Kalibracja"), empty for none.
+    std::string Calibration {};
 
     // Where the settings file lives: $XDG_CONFIG_HOME, else $HOME/.config, else the current
     // folder. The arguments are the two variables' values (null when unset).
@@ -37,7 +39,8 @@ struct Settings {
     // separator with a character the CSV file cannot store (or not UTF-8) is the default.
     static Settings read(const std::filesystem::path& file);
     // Writes every key, changed or not; "Biel", "Probka" and "Obszar" only when not the default
-    // or already in the file. Failure: "Unable to write to Probnik.ini".
+    // or already in the file, "Kalibracja" only when one is in use or the key is already there.
+    // Failure: "Unable to write to Probnik.ini".
     std::optional<Error> write(const std::filesystem::path& file) const;
 };
 

@@ -4,6 +4,7 @@
 #include "app/Startup.h"
 
 #include "analysis/Histogram.h"
+#include "analysis/Kalibracja.h"
 #include "analysis/Kolorymetria.h"
 #include "analysis/Stat.h"
 #include "analysis/Total.h"
@@ -30,11 +31,13 @@ void createWindows()
     Kolorymetria = new TKolorymetria;
     // A window of the area study's, so that its bounds can be dragged while the study is open.
     Histogram = new THistogram(Global);
+    Kalibracja = new TKalibracja;
 }
 
 void destroyWindows()
 {
     delete Histogram;
+    delete Kalibracja;
     delete Kolorymetria;
     delete Global;
     delete OKBottomDlg;

@@ -231,7 +231,7 @@ TEST_F(MainWindowTest, TheMenusHoldTheirCommands)
         { QStringLiteral("&Plik"), QStringLiteral("&Otwórz"), QStringLiteral("Zapi&sz"),
             QStringLiteral("-"), QStringLiteral("Koniec") },
         { QStringLiteral("&Analiza"), QStringLiteral("Kolorymetria"),
-            QStringLiteral("Histogram obszaru") },
+            QStringLiteral("Histogram obszaru"), QStringLiteral("&Kalibracja") },
         { QStringLiteral("Pomoc"), QStringLiteral("Opis"), QStringLiteral("O programie..") },
     };
     EXPECT_EQ(menus, expected);

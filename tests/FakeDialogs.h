@@ -33,6 +33,10 @@ public:
     // nothing; false presses "Anuluj".
     std::function<bool()> duringOpen = [] { return true; };
     int openProgressSteps = 0;
+    int measureProgressSteps = 0;
+    QStringList chartAnswers; // taken one per chart Open dialog; none left means "cancel"
+    QStringList calibrationOpenAnswers; // likewise for the calibration Open dialog
+    QStringList calibrationSaveAnswers; // and its Save dialog
 
     QString openBitmap(QWidget*, const QString& dir) override
     {
@@ -72,6 +76,25 @@ public:
             ++openProgressSteps;
             return duringOpen();
         };
+    }
+    probnik::Progress::Handler measureProgress(QWidget*) override
+    {
+        return [this](double) {
+            ++measureProgressSteps;
+            return duringOpen();
+        };
+    }
+    QString openChart(QWidget*, const QString&) override
+    {
+        return chartAnswers.isEmpty() ? QString() : chartAnswers.takeFirst();
+    }
+    QString openCalibration(QWidget*, const QString&) override
+    {
+        return calibrationOpenAnswers.isEmpty() ? QString() : calibrationOpenAnswers.takeFirst();
+    }
+    QString saveCalibration(QWidget*, const QString&) override
+    {
+        return calibrationSaveAnswers.isEmpty() ? QString() : calibrationSaveAnswers.takeFirst();
     }
     int runModal(QDialog* dialog) override
     {
