@@ -149,6 +149,29 @@ QString Dialogs::saveCsv(QWidget* parent, const QString& dir)
     return dialog.selectedFiles().constFirst();
 }
 
+QString Dialogs::saveImage(QWidget* parent, const QString& dir)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    const QString png = QStringLiteral("Obraz PNG (*.png)");
+    const QString svg = QStringLiteral("Rysunek SVG (*.svg)");
+    dialog.setNameFilters({ png, svg });
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    // The suffix a bare name gets follows the kind chosen.
+    QObject::connect(
+        &dialog, &QFileDialog::filterSelected, &dialog, [&dialog, svg](const QString& filter) {
+            dialog.setDefaultSuffix(filter == svg ? QStringLiteral("svg") : QStringLiteral("png"));
+        });
+    // The program asks before replacing a file, in its own dialog.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!dir.isEmpty())
+        dialog.setDirectory(dir);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
 probnik::Progress::Handler Dialogs::openProgress(QWidget* parent)
 {
     auto bar = std::make_shared<OpenProgressBar>(parent);

@@ -36,6 +36,10 @@ public:
     // The Save dialog for CSV files, starting in dir; a name typed without an extension gets
     // ".csv". No overwrite question of its own. Empty text when the user cancels.
     virtual QString saveCsv(QWidget* parent, const QString& dir);
+    // The Save dialog for pictures of a window (PNG or SVG), starting in dir; a name typed
+    // without an extension gets the chosen filter's. No overwrite question of its own. Empty
+    // text when the user cancels.
+    virtual QString saveImage(QWidget* parent, const QString& dir);
     // How a picture being opened over parent shows its progress: once the work has lasted half
     // a second, a bar with "Anuluj", modal to parent, that lets events through as it moves.
     // The handler answers false once the person cancelled (the button, Esc or the close box);

@@ -29,7 +29,7 @@ add_library(probnik_core STATIC)
 target_link_libraries(probnik_core PUBLIC probnik_colour)
 
 add_library(probnik_ui STATIC)
-target_link_libraries(probnik_ui PUBLIC probnik_core Qt6::Widgets)
+target_link_libraries(probnik_ui PUBLIC probnik_core Qt6::Widgets Qt6::Charts Qt6::Svg)
 target_include_directories(probnik_ui PUBLIC ${PROJECT_BINARY_DIR}/generated)
 
 foreach(layer probnik_common probnik_picture probnik_colour probnik_core)

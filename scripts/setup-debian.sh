@@ -10,8 +10,9 @@ packages=(
     # build
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    # charts of the measurements, and pictures of them saved as SVG
-    qt6-charts-dev libqt6svg6-dev
+    # charts of the measurements, and pictures of them saved as SVG (Debian 12's Qt Charts
+    # needs the OpenGL module's CMake files without depending on them)
+    qt6-charts-dev qt6-svg-dev libqt6opengl6-dev
     # picture formats beside BMP; Qt's TIFF reader for the tests that compare with it
     libpng-dev libtiff-dev libjpeg62-turbo-dev qt6-image-formats-plugins
     # colour profiles

@@ -27,6 +27,8 @@ public:
     QList<QUrl> opened; // documents and links handed to the desktop
     QStringList saveAnswers; // taken one per Save dialog; none left means "cancel"
     QStringList saveDirs; // the folders the Save dialog started in
+    QStringList imageAnswers; // taken one per picture Save dialog; none left means "cancel"
+    QStringList imageDirs; // the folders the picture Save dialog started in
     // What the person does while a picture opens, at each step of its progress: by default
     // nothing; false presses "Anuluj".
     std::function<bool()> duringOpen = [] { return true; };
@@ -58,6 +60,11 @@ public:
     {
         saveDirs << dir;
         return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+    }
+    QString saveImage(QWidget*, const QString& dir) override
+    {
+        imageDirs << dir;
+        return imageAnswers.isEmpty() ? QString() : imageAnswers.takeFirst();
     }
     probnik::Progress::Handler openProgress(QWidget*) override
     {
