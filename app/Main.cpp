@@ -3,6 +3,7 @@
 
 #include "app/Main.h"
 
+#include "analysis/AbChart.h"
 #include "analysis/Stat.h"
 #include "app/Design.h"
 #include "app/Display.h"
@@ -110,6 +111,7 @@ TProbnikMain::TProbnikMain(QWidget* parent)
     InitialDir = QString::fromStdString(m_settingsRead.InitialDir);
     Separator = QString::fromStdString(m_settingsRead.Separator);
     LabWhite = m_settingsRead.referenceWhite();
+    LabTolerance = m_settingsRead.tolerance();
     Edit1->setText(Separator);
 }
 
@@ -167,7 +169,9 @@ TProbnikMain::~TProbnikMain()
     const Settings settings { storedText(InitialDir, m_settingsRead.InitialDir),
         storedText(Separator, m_settingsRead.Separator),
         LabWhite == m_settingsRead.referenceWhite() ? m_settingsRead.White
-                                                    : std::string(colour::whiteName(LabWhite)) };
+                                                    : std::string(colour::whiteName(LabWhite)),
+        LabTolerance == m_settingsRead.tolerance() ? m_settingsRead.Tolerance
+                                                   : lab::toleranceText(LabTolerance) };
     if (const auto error = isFirstCopy() ? settings.write(settingsFile()) : std::nullopt) {
         // At exit the box may never be seen, so the message also goes to standard error.
         std::fprintf(stderr, "Probnik: %s\n", error->message.c_str());
@@ -384,6 +388,8 @@ void TProbnikMain::buildMenu()
         &TProbnikMain::ColorDialExecute);
     Kolorymetria1 = action("Kolorymetria1", QStringLiteral("Kolorymetria"),
         QKeySequence(Qt::CTRL | Qt::Key_L), &TProbnikMain::Kolorymetria1Execute);
+    Wykres1 = action("Wykres1", QStringLiteral("Wykres a*b*"), QKeySequence(Qt::CTRL | Qt::Key_G),
+        &TProbnikMain::Wykres1Execute);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&Plik"));
     file->addAction(FileOpen1);
@@ -392,6 +398,7 @@ void TProbnikMain::buildMenu()
     file->addAction(FileExit1);
     QMenu* analysis = menuBar()->addMenu(QStringLiteral("&Analiza"));
     analysis->addAction(Kolorymetria1);
+    analysis->addAction(Wykres1);
     QMenu* help = menuBar()->addMenu(QStringLiteral("Pomoc"));
     help->addAction(Pomoc1);
     help->addAction(HelpAbout1);

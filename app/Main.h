@@ -66,6 +66,8 @@ public:
     bool pictureFileUnchanged() const;
     // The colorimetry's reference white, kept between runs.
     probnik::colour::ReferenceWhite LabWhite = probnik::colour::ReferenceWhite::D65;
+    // The colorimetry's dE00 tolerance, kept between runs.
+    double LabTolerance = 2.0;
     int ImageWidth = 0;
     int ImageHeight = 0;
     probnik::Rect DisplayBox;
@@ -114,6 +116,7 @@ public:
     QAction* Pomoc1 = nullptr; // "Opis"
     QAction* ColorDial = nullptr;
     QAction* Kolorymetria1 = nullptr; // "Analiza" -> "Kolorymetria"
+    QAction* Wykres1 = nullptr; // "Analiza" -> "Wykres a*b*"
 
     // Handlers, by subsystem and file.
     //
@@ -126,6 +129,7 @@ public:
     void Pomoc1Click();
     void ColorDialExecute();
     void Kolorymetria1Execute();
+    void Wykres1Execute(); // analysis/Wykres.cpp
     void ToolButton7Click(); // the demonstration window
     void SpeedButton1Click(); // the statistics window
     void DoBitMap();

@@ -3,6 +3,7 @@
 
 #include "app/Settings.h"
 
+#include "analysis/AbChart.h"
 #include "app/ProfileIni.h"
 #include "common/Windows1250.h"
 
@@ -39,7 +40,14 @@ Settings Settings::read(const std::filesystem::path& file)
         settings.Separator = std::move(*separator);
     if (auto white = ini.value(ColorimetrySection, "Biel"))
         settings.White = std::move(*white);
+    if (auto tolerance = ini.value(ColorimetrySection, "Tolerancja"))
+        settings.Tolerance = std::move(*tolerance);
     return settings;
+}
+
+double Settings::tolerance() const
+{
+    return lab::readTolerance(Tolerance).value_or(lab::DefaultTolerance);
 }
 
 std::optional<Error> Settings::write(const std::filesystem::path& file) const
@@ -59,6 +67,8 @@ std::optional<Error> Settings::write(const std::filesystem::path& file) const
     // A file that never had a white chosen stays as it was while the default is in use.
     if (White != "D65" || ini.value(ColorimetrySection, "Biel"))
         ini.setValue(ColorimetrySection, "Biel", White);
+    if (Tolerance != "2.0" || ini.value(ColorimetrySection, "Tolerancja"))
+        ini.setValue(ColorimetrySection, "Tolerancja", Tolerance);
     if (ini.save(file))
         return failed;
     return std::nullopt;

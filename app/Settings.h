@@ -21,6 +21,10 @@ struct Settings {
     // meaning D65. Kept as read, so that an unchanged setting is written back byte for byte.
     std::string White = "D65";
     colour::ReferenceWhite referenceWhite() const { return colour::whiteFromName(White); }
+    // The colorimetry's dE00 tolerance ("Tolerancja") as read, kept the same way; a text that
+    // is not a tolerance one could type means the default.
+    std::string Tolerance = "2.0";
+    double tolerance() const;
 
     // Where the settings file lives: $XDG_CONFIG_HOME, else $HOME/.config, else the current
     // folder. The arguments are the two variables' values (null when unset).
@@ -29,7 +33,8 @@ struct Settings {
     // Missing file, section or key: the defaults above; a present empty value stays empty. A
     // separator with a character the CSV file cannot store (or not UTF-8) is the default.
     static Settings read(const std::filesystem::path& file);
-    // Writes every key, changed or not; "Biel" only when not D65 or already in the file. Failure:
+    // Writes every key, changed or not; "Biel" only when not D65 or already in the file, and
+    // "Tolerancja" only when not "2.0" or already there. Failure:
     // "Unable to write to Probnik.ini".
     std::optional<Error> write(const std::filesystem::path& file) const;
 };
