@@ -14,6 +14,7 @@
 #include <QAbstractTableModel>
 #include <QAction>
 #include <QClipboard>
+#include <QColor>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -149,6 +150,22 @@ public:
             emit dataChanged(index(0, 0), index(rowCount() - 1, TKolorymetria::ColumnCount - 1));
     }
 
+    void setTolerance(double t)
+    {
+        m_tolerance = t;
+        if (!m_rows.empty())
+            emit dataChanged(
+                index(0, TKolorymetria::Within), index(rowCount() - 1, TKolorymetria::Within));
+    }
+
+    // Whether the row lies within the tolerance; none without a reference.
+    std::optional<bool> within(int row) const
+    {
+        if (!m_reference)
+            return std::nullopt;
+        return lab::withinTolerance(m_rows[std::size_t(row)].lab, *m_reference, m_tolerance);
+    }
+
     QString text(int row, int column) const
     {
         const Row& r = m_rows[std::size_t(row)];
@@ -171,6 +188,10 @@ public:
             return hueText(r.lch.h);
         case TKolorymetria::DeltaE:
             return m_reference ? twoDecimals(lab::deltaE00(r.lab, *m_reference)) : Dash;
+        case TKolorymetria::Within: {
+            const auto in = within(row);
+            return !in ? Dash : *in ? QStringLiteral("w") : QStringLiteral("poza");
+        }
         default:
             return {};
         }
@@ -192,6 +213,11 @@ public:
             return text(index.row(), index.column());
         if (role == Qt::TextAlignmentRole)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        // The word says it; the tint lets a long table be read at a glance.
+        if (role == Qt::BackgroundRole && index.column() == TKolorymetria::Within) {
+            if (const auto in = within(index.row()))
+                return *in ? QColor(0xd4, 0xee, 0xd4) : QColor(0xf6, 0xd4, 0xd4);
+        }
         if (role == Qt::FontRole && index.row() == m_referenceRow) {
             QFont bold;
             bold.setBold(true);
@@ -204,7 +230,7 @@ public:
         if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
             return QAbstractTableModel::headerData(section, orientation, role);
         static const char* const names[]
-            = { "Nr", "R", "G", "B", "L*", "a*", "b*", "C*", "h", "ΔE00" };
+            = { "Nr", "R", "G", "B", "L*", "a*", "b*", "C*", "h", "ΔE00", "Tolerancja" };
         if (section < 0 || section >= TKolorymetria::ColumnCount)
             return QString();
         const QString name = QString::fromUtf8(names[section]);
@@ -235,6 +261,7 @@ private:
     std::vector<Row> m_rows;
     std::optional<lab::Lab> m_reference;
     int m_referenceRow = -1;
+    double m_tolerance = lab::DefaultTolerance;
 };
 
 TKolorymetria::TKolorymetria(QWidget* parent)
@@ -248,7 +275,11 @@ TKolorymetria::TKolorymetria(QWidget* parent)
         connect(ProbnikMain, &TProbnikMain::samplesChanged, this, &TKolorymetria::refreshSamples);
         connect(ProbnikMain, &TProbnikMain::pictureOpened, this, &TKolorymetria::pictureOpened);
         White->setCurrentIndex(ProbnikMain->LabWhite == colour::ReferenceWhite::D50 ? 1 : 0);
+        m_tolerance = ProbnikMain->LabTolerance;
     }
+    Tolerance->setText(QString::fromStdString(lab::toleranceText(m_tolerance)));
+    m_model->setTolerance(m_tolerance);
+    connect(Tolerance, &QLineEdit::textChanged, this, &TKolorymetria::ToleranceChange);
     if (Global)
         connect(Global, &TGlobal::studied, this, &TKolorymetria::showArea);
     connect(White, &QComboBox::currentIndexChanged, this, &TKolorymetria::WhiteChange);
@@ -354,6 +385,7 @@ void TKolorymetria::buildDesign()
     choices->addWidget(FileProfile);
     layout->addLayout(choices);
     buildTable(layout);
+    buildToleranceRow(layout);
     buildReferenceRow(layout);
     buildStatisticsBlocks(layout);
 
@@ -434,6 +466,37 @@ void TKolorymetria::buildReferenceRow(QVBoxLayout* layout)
     layout->addWidget(RefNote);
 }
 
+void TKolorymetria::buildToleranceRow(QVBoxLayout* layout)
+{
+    auto* row = new QHBoxLayout;
+    Tolerance = new QLineEdit(this);
+    Tolerance->setObjectName(QStringLiteral("Tolerance"));
+    Tolerance->setMaximumWidth(70);
+    Tolerance->setToolTip(QStringLiteral(
+        "Próbka mieści się w tolerancji, gdy jej ΔE00 od odniesienia jest nie większe niż ta "
+        "liczba"));
+    auto* caption = new QLabel(QStringLiteral("&Tolerancja ΔE00:"), this);
+    caption->setBuddy(Tolerance);
+    row->addWidget(caption);
+    row->addWidget(Tolerance);
+    WithinCounts = new QLabel(this);
+    WithinCounts->setObjectName(QStringLiteral("WithinCounts"));
+    row->addWidget(WithinCounts);
+    row->addSpacing(12);
+    AreaWithin = new QLabel(this);
+    AreaWithin->setObjectName(QStringLiteral("AreaWithin"));
+    row->addWidget(AreaWithin);
+    row->addStretch(1);
+    layout->addLayout(row);
+
+    ToleranceNote = new QLabel(this);
+    ToleranceNote->setObjectName(QStringLiteral("ToleranceNote"));
+    ToleranceNote->setStyleSheet(QStringLiteral("color: #b00000"));
+    ToleranceNote->setWordWrap(true);
+    ToleranceNote->hide();
+    layout->addWidget(ToleranceNote);
+}
+
 void TKolorymetria::buildStatisticsBlocks(QVBoxLayout* layout)
 {
     auto* blocks = new QHBoxLayout;
@@ -460,6 +523,15 @@ std::optional<lab::Lab> TKolorymetria::reference() const
     if (ReferenceSample < int(Colors.size()))
         return sampleLab(std::size_t(ReferenceSample));
     return std::nullopt;
+}
+
+std::vector<lab::Lab> TKolorymetria::sampleLabs() const
+{
+    std::vector<lab::Lab> labs;
+    labs.reserve(Colors.size());
+    for (std::size_t i = 0; i < Colors.size(); ++i)
+        labs.push_back(sampleLab(i));
+    return labs;
 }
 
 lab::Lab TKolorymetria::sampleLab(std::size_t i) const
@@ -502,6 +574,7 @@ void TKolorymetria::pictureOpened()
     Area.reset();
     m_area8.clear();
     m_area16.clear();
+    m_areaLabs.clear();
     measure();
 }
 
@@ -620,15 +693,24 @@ void TKolorymetria::measureArea()
     }
     colour::LabAccumulator sums(*m_converter);
     sums.add(m_area8);
+    m_areaLabs.resize(m_area8.size());
+    m_converter->convert(m_area8, m_areaLabs);
+    auto add16 = [this, &sums](std::span<const std::uint16_t> values) {
+        sums.add16(values);
+        const std::size_t from = m_areaLabs.size();
+        m_areaLabs.resize(from + values.size() / std::size_t(m_converter->channels()));
+        m_converter->convert16(values, std::span(m_areaLabs).subspan(from));
+    };
     if (m_bits == 16 && m_converter->channels() == 3) {
-        sums.add16(m_area16);
+        add16(m_area16);
     } else if (m_bits == 16) {
         std::vector<std::uint16_t> grey;
         grey.reserve(m_area16.size() / 3);
         for (std::size_t i = 0; i < m_area16.size(); i += 3)
             grey.push_back(m_area16[i]);
-        sums.add16(grey);
+        add16(grey);
     }
+    m_areaShare.reset();
     const colour::LabStatistics s = sums.result();
     lab::LabStatistics area;
     area.count = s.count;
@@ -693,9 +775,7 @@ void TKolorymetria::showStatistics()
             labels[i]->setText(values ? twoDecimals(v[i]) : Dash);
     };
 
-    std::vector<lab::Lab> labs;
-    for (std::size_t i = 0; i < Colors.size(); ++i)
-        labs.push_back(sampleLab(i));
+    const std::vector<lab::Lab> labs = sampleLabs();
     const lab::SampleLabStatistics samples = lab::sampleStatistics(labs);
     const bool any = samples.count > 0;
     show(SampleMean, any ? std::optional(samples.mean) : std::nullopt);
@@ -709,6 +789,35 @@ void TKolorymetria::showStatistics()
     show(AreaDev, studied ? Area->stdDev : std::nullopt);
     const auto ref = reference();
     AreaDeltaE->setText(studied && ref ? twoDecimals(lab::deltaE00(Area->mean, *ref)) : Dash);
+    showWithin(labs, ref);
+    emit measured();
+}
+
+void TKolorymetria::showWithin(std::span<const lab::Lab> labs, std::optional<lab::Lab> ref)
+{
+    if (!ref) {
+        WithinCounts->setText(QStringLiteral("W tolerancji: –, poza nią: –"));
+        AreaWithin->clear();
+        return;
+    }
+    const lab::ToleranceCounts counts = lab::countWithin(labs, *ref, m_tolerance);
+    WithinCounts->setText(
+        QStringLiteral("W tolerancji: %1, poza nią: %2").arg(counts.within).arg(counts.beyond));
+    if (!Area || Area->count == 0) {
+        AreaWithin->clear();
+        return;
+    }
+    // The study's matches as the box shows them. Where the file's own pixels are measured
+    // instead, their pass feeds a lab::ToleranceCounter of its own with the same reference
+    // and tolerance, and its share is shown here in place of this one.
+    // Counted again only when what it depends on changed, not at every sample taken.
+    if (!m_areaShare || m_areaShare->reference != *ref || m_areaShare->t != m_tolerance) {
+        lab::ToleranceCounter area(*ref, m_tolerance);
+        area.add(std::span<const colour::Lab>(m_areaLabs));
+        m_areaShare = AreaShare { *ref, m_tolerance, area.counts().withinShare().value_or(0) };
+    }
+    AreaWithin->setText(QStringLiteral("Obszaru w tolerancji: %1 %")
+                            .arg(QString::fromStdString(decimals(100 * m_areaShare->share, 2))));
 }
 
 void TKolorymetria::ZapiszClick()
@@ -720,10 +829,16 @@ void TKolorymetria::ZapiszClick()
         const auto& shown = m_model->shown(i);
         rows.push_back({ shown[0], shown[1], shown[2], sampleLab(std::size_t(i)) });
     }
-    const std::string model = Model->text().toStdString();
+    // The last line is made of parts, each naming one thing the values were measured with.
+    const std::vector<std::string> parts { Model->text().toStdString(),
+        lab::toleranceLine(
+            m_tolerance, lab::countWithin(sampleLabs(), *reference(), m_tolerance)) };
+    std::string last;
+    for (const std::string& part : parts)
+        last += (last.empty() ? "" : "; ") + part;
     saveCsvAs(this, ProbnikMain->InitialDir, [&](std::ostream& out) {
         return lab::writeCsv(
-            out, rows, *reference(), ProbnikMain->Separator.toUtf8().toStdString(), model);
+            out, rows, *reference(), ProbnikMain->Separator.toUtf8().toStdString(), last);
     });
 }
 
@@ -742,6 +857,35 @@ void TKolorymetria::copyRows()
         text += cells.join(u'\t') + u'\n';
     }
     QGuiApplication::clipboard()->setText(text);
+}
+
+void TKolorymetria::ToleranceChange()
+{
+    const auto t = lab::readTolerance(Tolerance->text().toStdString());
+    Tolerance->setStyleSheet(t ? QString() : QStringLiteral("background: #ffd0d0"));
+    if (!t) {
+        // The last tolerance taken stays in use until one is.
+        ToleranceNote->setText(
+            QStringLiteral("Tolerancja ΔE00 to liczba większa od 0 i nie większa niż 100, na "
+                           "przykład 2 albo 1,5. Nadal obowiązuje %1.")
+                .arg(QString::fromStdString(lab::toleranceText(m_tolerance))));
+        ToleranceNote->show();
+        return;
+    }
+    ToleranceNote->hide();
+    m_tolerance = *t;
+    if (ProbnikMain)
+        ProbnikMain->LabTolerance = *t;
+    m_model->setTolerance(*t);
+    showStatistics();
+}
+
+void TKolorymetria::selectSample(int row)
+{
+    if (row < 0 || row >= m_model->rowCount())
+        return;
+    Table->selectRow(row);
+    Table->scrollTo(m_model->index(row, 0));
 }
 
 void TProbnikMain::Kolorymetria1Execute()

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "analysis/AbChart.h"
 #include "analysis/AreaStudy.h"
 #include "analysis/Colorimetry.h"
 #include "colour/LabConversion.h"
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 class QAction;
@@ -37,8 +39,9 @@ public:
     explicit TKolorymetria(QWidget* parent = nullptr);
     ~TKolorymetria() override;
 
-    // The table's columns as shown; the CSV file names dE00 in ASCII.
-    enum Column { Nr, R, G, B, L, A, Bstar, C, H, DeltaE, ColumnCount };
+    // The table's columns as shown; the CSV file names dE00 in ASCII and leaves out whether
+    // a sample lies within the tolerance (its last line counts them).
+    enum Column { Nr, R, G, B, L, A, Bstar, C, H, DeltaE, Within, ColumnCount };
 
     QLabel* Model = nullptr; // the colour model: the profile, the white, the depth
     QComboBox* White = nullptr; // the reference white: D65, D50
@@ -51,6 +54,10 @@ public:
     QLineEdit* RefB = nullptr;
     QPushButton* RefSet = nullptr; // "Ustaw"
     QLabel* RefNote = nullptr; // why typed values were not taken
+    QLineEdit* Tolerance = nullptr; // t, dE00
+    QLabel* ToleranceNote = nullptr; // why a typed tolerance was not taken
+    QLabel* WithinCounts = nullptr; // the samples within t and beyond it
+    QLabel* AreaWithin = nullptr; // the share of the area's pixels within t
     QLabel* SampleMean[3] = {}; // L*, a*, b*
     QLabel* SampleDev[3] = {};
     QLabel* SampleSpread = nullptr; // the largest dE00 from the mean
@@ -78,8 +85,11 @@ public:
 
     // The reference's L*a*b*; none while it is a sample and there are none.
     std::optional<probnik::lab::Lab> reference() const;
-    // Sample i's L*a*b* as measured.
+    // Sample i's L*a*b* as measured, and every sample's in order.
     probnik::lab::Lab sampleLab(std::size_t i) const;
+    std::vector<probnik::lab::Lab> sampleLabs() const;
+    // The dE00 tolerance in use: the last one typed that was taken.
+    double tolerance() const { return m_tolerance; }
     const probnik::colour::LabConverter& converter() const { return *m_converter; }
     // The bits a channel of the values measured: 16 where the picture has them, else 8.
     int bits() const { return m_bits; }
@@ -95,14 +105,23 @@ public:
     void RefSetClick(); // the typed L*, a*, b*
     void ZapiszClick();
     void copyRows(); // the selected rows, tab-separated, to the clipboard
+    void ToleranceChange(); // the tolerance typed
+    void selectSample(int row); // the row selected and shown, as a click on it does
+
+signals:
+    // Something measured changed: the samples, the reference, the profile, the white, the
+    // tolerance or the area. Whoever draws the values reads them again.
+    void measured();
 
 private:
     void buildDesign();
     void buildTable(QVBoxLayout* layout);
     void buildReferenceRow(QVBoxLayout* layout); // the reference's caption, edits and note
+    void buildToleranceRow(QVBoxLayout* layout); // the tolerance's edit, note and counts
     void buildStatisticsBlocks(QVBoxLayout* layout); // the samples' and the area's
     void showReference(); // the reference's caption and everything measured against it
     void showStatistics();
+    void showWithin(std::span<const probnik::lab::Lab> labs, std::optional<probnik::lab::Lab> ref);
     void measure(); // a new converter: every value measured again
     void measureArea();
 
@@ -114,6 +133,15 @@ private:
     std::vector<probnik::Color> m_area8;
     std::vector<std::uint16_t> m_area16;
     bool m_studied = false;
+    // The last area study's matches in L*a*b*, counted against each reference and tolerance.
+    std::vector<probnik::colour::Lab> m_areaLabs;
+    struct AreaShare {
+        probnik::lab::Lab reference;
+        double t = 0;
+        double share = 0;
+    };
+    std::optional<AreaShare> m_areaShare;
+    double m_tolerance = probnik::lab::DefaultTolerance;
 };
 
 extern TKolorymetria* Kolorymetria;

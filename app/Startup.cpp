@@ -7,6 +7,7 @@
 #include "analysis/Stat.h"
 #include "analysis/Total.h"
 #include "analysis/Warn.h"
+#include "analysis/Wykres.h"
 #include "app/Intro.h"
 #include "app/Main.h"
 #include "app/ProbnikApplication.h"
@@ -27,10 +28,12 @@ void createWindows()
     OKBottomDlg = new TOKBottomDlg;
     Global = new TGlobal;
     Kolorymetria = new TKolorymetria;
+    Wykres = new TWykres;
 }
 
 void destroyWindows()
 {
+    delete Wykres;
     delete Kolorymetria;
     delete Global;
     delete OKBottomDlg;
