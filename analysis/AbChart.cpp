@@ -83,12 +83,34 @@ std::optional<double> toleranceRadius(Lab reference, double t, double theta)
     }
     if (!found)
         return std::nullopt;
-    // at(lo) < t <= at(hi): halve until the ends meet in their last bits.
+    // at(lo) < t <= at(hi): narrowed by false position with the Illinois halving, which
+    // takes a few steps where dE00 is smooth, and by plain halving wherever a step fails to
+    // halve the bracket (across a jump of the hue terms), so that it always closes.
+    double fLo = at(lo) - t, fHi = at(hi) - t;
+    int side = 0;
+    bool halve = false;
     for (int i = 0; i < 200 && hi - lo > 1e-12 * std::max(1.0, hi); ++i) {
-        const double mid = (lo + hi) / 2;
-        if (mid <= lo || mid >= hi)
-            break;
-        (at(mid) >= t ? hi : lo) = mid;
+        const double width = hi - lo;
+        double x = halve ? (lo + hi) / 2 : hi - fHi * (hi - lo) / (fHi - fLo);
+        if (!(x > lo && x < hi))
+            x = (lo + hi) / 2;
+        const double fx = at(x) - t;
+        if (fx >= 0) {
+            hi = x;
+            fHi = fx;
+            if (side == 1)
+                fLo /= 2;
+            side = 1;
+        } else {
+            lo = x;
+            fLo = fx;
+            if (side == -1)
+                fHi /= 2;
+            side = -1;
+        }
+        if (std::abs(fx) < 1e-14 * t)
+            return x;
+        halve = hi - lo > width / 2;
     }
     return (lo + hi) / 2;
 }

@@ -45,8 +45,8 @@ inline bool withinTolerance(Lab value, Lab reference, double t)
 // How far from the reference, in the a*b* plane at its L* and in direction theta (radians from
 // +a* towards +b*), dE00 first reaches t. dE00 is not monotonic along every ray (its hue
 // terms turn as the hue does), so this is the first crossing met walking outward in steps of
-// an eighth of the larger of t and the distance walked, then narrowed by bisection to 1e-12
-// of the radius. None where dE00 stays below t up to MaxRadius.
+// an eighth of the larger of t and the distance walked, then narrowed to 1e-12 of the radius
+// (or of dE00 to 1e-14 of t). None where dE00 stays below t up to MaxRadius.
 inline constexpr double MaxRadius = 400; // across the whole a*, b* range of -200 .. 200
 std::optional<double> toleranceRadius(Lab reference, double t, double theta);
 

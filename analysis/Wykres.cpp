@@ -161,7 +161,7 @@ void TWykres::buildDesign()
     Lightness = new QChartView(strip, Plot);
     Lightness->setObjectName(QStringLiteral("Lightness"));
     Lightness->setRenderHint(QPainter::Antialiasing);
-    Lightness->setFixedWidth(90);
+    Lightness->setFixedWidth(120);
     charts->addWidget(Lightness);
     layout->addWidget(Plot, 1);
 
@@ -299,6 +299,18 @@ void TWykres::fitAxes()
     const double midB = (m_bounds[2] + m_bounds[3]) / 2;
     m_axisA->setRange(midA - spanA / 2, midA + spanA / 2);
     m_axisB->setRange(midB - spanB / 2, midB + spanB / 2);
+    // Ticks at round values, one step for both axes: 1, 2 or 5 times a power of ten, some
+    // five to ten of them across the shorter axis.
+    const double rough = std::min(spanA, spanB) / 5;
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    const double step = rough / power < 2 ? power : rough / power < 5 ? 2 * power : 5 * power;
+    const QString format = step >= 1 ? QStringLiteral("%.0f") : QStringLiteral("%.1f");
+    for (QValueAxis* a : { m_axisA, m_axisB }) {
+        a->setTickType(QValueAxis::TicksDynamic);
+        a->setTickAnchor(0);
+        a->setTickInterval(step);
+        a->setLabelFormat(format);
+    }
 
     // The cross spans a twentieth of the plot whatever the scale.
     if (m_shown.reference) {

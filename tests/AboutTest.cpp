@@ -230,7 +230,8 @@ TEST_F(MainWindowTest, TheMenusHoldTheirCommands)
     const std::vector<QStringList> expected {
         { QStringLiteral("&Plik"), QStringLiteral("&Otwórz"), QStringLiteral("Zapi&sz"),
             QStringLiteral("-"), QStringLiteral("Koniec") },
-        { QStringLiteral("&Analiza"), QStringLiteral("Kolorymetria") },
+        { QStringLiteral("&Analiza"), QStringLiteral("Kolorymetria"),
+            QStringLiteral("Wykres a*b*") },
         { QStringLiteral("Pomoc"), QStringLiteral("Opis"), QStringLiteral("O programie..") },
     };
     EXPECT_EQ(menus, expected);
