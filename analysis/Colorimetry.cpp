@@ -354,7 +354,7 @@ std::optional<Error> writeCsv(std::ostream& out, std::span<const CsvSample> samp
         text += sep + (area->count > 0 ? fourDecimals(area->clippedPercent) : "") + "\r\n";
     }
     for (std::size_t i = 0; i < lastLine.size(); ++i)
-        text += (i > 0 ? ", " : "") + lastLine[i];
+        text += (i > 0 ? "; " : "") + lastLine[i];
     text += "\r\n";
 
     out.write(text.data(), std::streamsize(text.size()));

@@ -130,7 +130,7 @@ struct CsvArea {
     double clippedPercent = 0;
 };
 // The same table with the area line when given, and the last line made of `lastLine`'s
-// parts joined by ", ": the model first, then whatever else the values depend on.
+// parts joined by "; ": the model first, then whatever else the values depend on.
 std::optional<Error> writeCsv(std::ostream& out, std::span<const CsvSample> samples, Lab reference,
     std::string_view separator, const std::optional<CsvArea>& area,
     std::span<const std::string> lastLine);

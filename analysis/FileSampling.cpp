@@ -265,25 +265,35 @@ void AreaSink::run(const PixelRun& run)
         else
             m_colours.push_back(c);
     }
-    if (!m_correction) {
+    if (!m_correction && !m_within) {
         m_lab.add(m_colours);
         m_lab.add16(m_values);
         return;
     }
+    // Pixel by pixel: each corrected, counted against the tolerance, summed.
+    const auto add = [this](std::vector<colour::Lab>& labs) {
+        for (colour::Lab& v : labs) {
+            if (m_correction)
+                v = m_correction(v);
+            m_lab.add(v);
+        }
+        if (m_within)
+            m_within->add(std::span<const colour::Lab>(labs));
+    };
     m_labs.resize(m_colours.size());
     m_converter->convert(m_colours, m_labs);
-    for (const colour::Lab& v : m_labs)
-        m_lab.add(m_correction(v));
+    add(m_labs);
     m_labs.resize(m_values.size() / channels);
     m_converter->convert16(m_values, m_labs);
-    for (const colour::Lab& v : m_labs)
-        m_lab.add(m_correction(v));
+    add(m_labs);
 }
 
 FileAreaStatistics AreaSink::result() const
 {
     FileAreaStatistics s;
     s.lab = m_lab.result();
+    if (m_within)
+        s.within = FileAreaStatistics::Within { m_withinReference, m_withinT, m_within->counts() };
     if (s.lab.count > 0)
         s.clippedShare = double(m_clipped) / double(s.lab.count);
     return s;

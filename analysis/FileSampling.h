@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "analysis/AbChart.h"
 #include "analysis/AreaStudy.h"
 #include "colour/LabConversion.h"
 #include "common/Geometry.h"
@@ -112,6 +113,13 @@ private:
 // The statistics of every file pixel of an area whose 8-bit values lie within the bounds.
 struct FileAreaStatistics {
     colour::LabStatistics lab;
+    // Those within a tolerance of a reference, where the pass was asked to count them.
+    struct Within {
+        lab::Lab reference;
+        double t = 0;
+        lab::ToleranceCounts counts;
+    };
+    std::optional<Within> within;
     double clippedShare = 0; // of the pixels counted, those with a channel at 0 or at the top
 };
 
@@ -123,6 +131,13 @@ public:
     void begin(const FilePixelsInfo& info) override;
     void run(const PixelRun& run) override;
     FileAreaStatistics result() const;
+    // Counts the pixels (corrected, where a correction is set) within dE00 t of the reference.
+    void countWithin(lab::Lab reference, double t)
+    {
+        m_within.emplace(reference, t);
+        m_withinReference = reference;
+        m_withinT = t;
+    }
     // A correction each pixel's L*a*b* goes through before it is summed (a calibration).
     void setCorrection(std::function<colour::Lab(const colour::Lab&)> correction)
     {
@@ -139,6 +154,9 @@ private:
     std::vector<std::uint16_t> m_values;
     std::vector<colour::Lab> m_labs;
     std::function<colour::Lab(const colour::Lab&)> m_correction;
+    std::optional<lab::ToleranceCounter> m_within;
+    lab::Lab m_withinReference;
+    double m_withinT = 0;
 };
 
 } // namespace probnik

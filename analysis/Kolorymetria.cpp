@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QColor>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -157,6 +158,22 @@ public:
             emit dataChanged(index(0, 0), index(rowCount() - 1, TKolorymetria::ColumnCount - 1));
     }
 
+    void setTolerance(double t)
+    {
+        m_tolerance = t;
+        if (!m_rows.empty())
+            emit dataChanged(
+                index(0, TKolorymetria::Within), index(rowCount() - 1, TKolorymetria::Within));
+    }
+
+    // Whether the row lies within the tolerance; none without a reference.
+    std::optional<bool> within(int row) const
+    {
+        if (!m_reference)
+            return std::nullopt;
+        return lab::withinTolerance(m_rows[std::size_t(row)].lab, *m_reference, m_tolerance);
+    }
+
     QString text(int row, int column) const
     {
         const Row& r = m_rows[std::size_t(row)];
@@ -187,6 +204,10 @@ public:
             return hueText(r.lch.h);
         case TKolorymetria::DeltaE:
             return m_reference ? twoDecimals(lab::deltaE00(r.lab, *m_reference)) : Dash;
+        case TKolorymetria::Within: {
+            const auto in = within(row);
+            return !in ? Dash : *in ? QStringLiteral("w") : QStringLiteral("poza");
+        }
         default:
             return {};
         }
@@ -208,6 +229,11 @@ public:
             return text(index.row(), index.column());
         if (role == Qt::TextAlignmentRole)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        // The word says it; the tint lets a long table be read at a glance.
+        if (role == Qt::BackgroundRole && index.column() == TKolorymetria::Within) {
+            if (const auto in = within(index.row()))
+                return *in ? QColor(0xd4, 0xee, 0xd4) : QColor(0xf6, 0xd4, 0xd4);
+        }
         if (role == Qt::FontRole && index.row() == m_referenceRow) {
             QFont bold;
             bold.setBold(true);
@@ -219,8 +245,8 @@ public:
     {
         if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
             return QAbstractTableModel::headerData(section, orientation, role);
-        static const char* const names[]
-            = { "Nr", "R", "G", "B", "L*", "a*", "b*", "C*", "h", "ΔE00", "n", "σL*" };
+        static const char* const names[] = { "Nr", "R", "G", "B", "L*", "a*", "b*", "C*", "h",
+            "ΔE00", "Tolerancja", "n", "σL*" };
         if (section < 0 || section >= TKolorymetria::ColumnCount)
             return QString();
         const QString name = QString::fromUtf8(names[section]);
@@ -253,6 +279,7 @@ private:
     std::vector<Row> m_rows;
     std::optional<lab::Lab> m_reference;
     int m_referenceRow = -1;
+    double m_tolerance = lab::DefaultTolerance;
 };
 
 TKolorymetria::TKolorymetria(QWidget* parent)
@@ -266,7 +293,11 @@ TKolorymetria::TKolorymetria(QWidget* parent)
         connect(ProbnikMain, &TProbnikMain::samplesChanged, this, &TKolorymetria::refreshSamples);
         connect(ProbnikMain, &TProbnikMain::pictureOpened, this, &TKolorymetria::pictureOpened);
         White->setCurrentIndex(ProbnikMain->LabWhite == colour::ReferenceWhite::D50 ? 1 : 0);
+        m_tolerance = ProbnikMain->LabTolerance;
     }
+    Tolerance->setText(QString::fromStdString(lab::toleranceText(m_tolerance)));
+    m_model->setTolerance(m_tolerance);
+    connect(Tolerance, &QLineEdit::textChanged, this, &TKolorymetria::ToleranceChange);
     if (Global)
         connect(Global, &TGlobal::studied, this, &TKolorymetria::showArea);
     connect(White, &QComboBox::currentIndexChanged, this, &TKolorymetria::WhiteChange);
@@ -416,6 +447,7 @@ void TKolorymetria::buildDesign()
     FileNote->hide();
     layout->addWidget(FileNote);
     buildTable(layout);
+    buildToleranceRow(layout);
     buildReferenceRow(layout);
     buildStatisticsBlocks(layout);
 
@@ -496,6 +528,37 @@ void TKolorymetria::buildReferenceRow(QVBoxLayout* layout)
     layout->addWidget(RefNote);
 }
 
+void TKolorymetria::buildToleranceRow(QVBoxLayout* layout)
+{
+    auto* row = new QHBoxLayout;
+    Tolerance = new QLineEdit(this);
+    Tolerance->setObjectName(QStringLiteral("Tolerance"));
+    Tolerance->setMaximumWidth(70);
+    Tolerance->setToolTip(QStringLiteral(
+        "Próbka mieści się w tolerancji, gdy jej ΔE00 od odniesienia jest nie większe niż ta "
+        "liczba"));
+    auto* caption = new QLabel(QStringLiteral("&Tolerancja ΔE00:"), this);
+    caption->setBuddy(Tolerance);
+    row->addWidget(caption);
+    row->addWidget(Tolerance);
+    WithinCounts = new QLabel(this);
+    WithinCounts->setObjectName(QStringLiteral("WithinCounts"));
+    row->addWidget(WithinCounts);
+    row->addSpacing(12);
+    AreaWithin = new QLabel(this);
+    AreaWithin->setObjectName(QStringLiteral("AreaWithin"));
+    row->addWidget(AreaWithin);
+    row->addStretch(1);
+    layout->addLayout(row);
+
+    ToleranceNote = new QLabel(this);
+    ToleranceNote->setObjectName(QStringLiteral("ToleranceNote"));
+    ToleranceNote->setStyleSheet(QStringLiteral("color: #b00000"));
+    ToleranceNote->setWordWrap(true);
+    ToleranceNote->hide();
+    layout->addWidget(ToleranceNote);
+}
+
 void TKolorymetria::buildStatisticsBlocks(QVBoxLayout* layout)
 {
     auto* blocks = new QHBoxLayout;
@@ -526,6 +589,15 @@ std::optional<lab::Lab> TKolorymetria::reference() const
     if (ReferenceSample < int(Colors.size()))
         return sampleLab(std::size_t(ReferenceSample));
     return std::nullopt;
+}
+
+std::vector<lab::Lab> TKolorymetria::sampleLabs() const
+{
+    std::vector<lab::Lab> labs;
+    labs.reserve(Colors.size());
+    for (std::size_t i = 0; i < Colors.size(); ++i)
+        labs.push_back(sampleLab(i));
+    return labs;
 }
 
 lab::Lab TKolorymetria::sampleLab(std::size_t i) const
@@ -621,6 +693,7 @@ void TKolorymetria::pictureOpened()
     m_readPoints.clear();
     FileSamples.clear();
     FileNote->hide();
+    m_areaLabs.clear();
     measure();
 }
 
@@ -669,7 +742,7 @@ void TKolorymetria::showModel()
     QStringList parts;
     for (const std::string& part : lastLine())
         parts << QString::fromStdString(part);
-    Model->setText(parts.join(QStringLiteral(", ")));
+    Model->setText(parts.join(QStringLiteral("; ")));
 }
 
 SampleMode TKolorymetria::sampleMode() const
@@ -944,6 +1017,8 @@ void TKolorymetria::readArea()
     AreaSink sink(*m_converter, m_studiedBounds);
     if (usesCalibration())
         sink.setCorrection(correction());
+    if (const auto ref = reference())
+        sink.countWithin(*ref, m_tolerance);
     if (region.width() > 0 && region.height() > 0) {
         const Rect regions[] = { region };
         if (const auto error
@@ -976,10 +1051,13 @@ void TKolorymetria::measureArea()
         showStatistics();
         return;
     }
+    m_areaShare.reset();
     colour::LabStatistics s;
     if (areaFromFile()) {
         s = m_fileArea->lab;
     } else {
+        // The Labs summed are kept: the share within the tolerance is counted over them.
+        m_areaLabs.clear();
         colour::LabAccumulator sums(*m_converter);
         // Calibrated, each pixel is corrected before it is summed.
         const bool calibrated = usesCalibration();
@@ -987,15 +1065,17 @@ void TKolorymetria::measureArea()
             for (const colour::Lab& v : labs) {
                 const lab::Lab c = shown(v);
                 sums.add(colour::Lab { c.L, c.a, c.b });
+                m_areaLabs.push_back(colour::Lab { c.L, c.a, c.b });
             }
         };
         const auto add16 = [&](std::span<const std::uint16_t> values) {
-            if (!calibrated) {
-                sums.add16(values);
-                return;
-            }
             std::vector<colour::Lab> labs(values.size() / std::size_t(m_converter->channels()));
             m_converter->convert16(values, labs);
+            if (!calibrated) {
+                sums.add16(values);
+                m_areaLabs.insert(m_areaLabs.end(), labs.begin(), labs.end());
+                return;
+            }
             addCorrected(labs);
         };
         if (calibrated) {
@@ -1004,6 +1084,8 @@ void TKolorymetria::measureArea()
             addCorrected(labs);
         } else {
             sums.add(m_area8);
+            m_areaLabs.resize(m_area8.size());
+            m_converter->convert(m_area8, m_areaLabs);
         }
         if (m_bits == 16 && m_converter->channels() == 3) {
             add16(m_area16);
@@ -1082,9 +1164,7 @@ void TKolorymetria::showStatistics()
             labels[i]->setText(values ? twoDecimals(v[i]) : Dash);
     };
 
-    std::vector<lab::Lab> labs;
-    for (std::size_t i = 0; i < Colors.size(); ++i)
-        labs.push_back(sampleLab(i));
+    const std::vector<lab::Lab> labs = sampleLabs();
     const lab::SampleLabStatistics samples = lab::sampleStatistics(labs);
     const bool any = samples.count > 0;
     show(SampleMean, any ? std::optional(samples.mean) : std::nullopt);
@@ -1107,6 +1187,47 @@ void TKolorymetria::showStatistics()
     show(AreaDev, studied ? Area->stdDev : std::nullopt);
     const auto ref = reference();
     AreaDeltaE->setText(studied && ref ? twoDecimals(lab::deltaE00(Area->mean, *ref)) : Dash);
+    showWithin(labs, ref);
+    emit measured();
+}
+
+void TKolorymetria::showWithin(std::span<const lab::Lab> labs, std::optional<lab::Lab> ref)
+{
+    if (!ref) {
+        WithinCounts->setText(QStringLiteral("W tolerancji: –, poza nią: –"));
+        AreaWithin->clear();
+        return;
+    }
+    const lab::ToleranceCounts counts = lab::countWithin(labs, *ref, m_tolerance);
+    WithinCounts->setText(
+        QStringLiteral("W tolerancji: %1, poza nią: %2").arg(counts.within).arg(counts.beyond));
+    if (!Area || Area->count == 0) {
+        AreaWithin->clear();
+        return;
+    }
+    if (areaFromFile()) {
+        // Every file pixel was counted in the pass that read them, against the reference and
+        // the tolerance of that moment; another pass only on the next study.
+        const auto& within = m_fileArea->within;
+        if (within && within->reference == *ref && within->t == m_tolerance)
+            AreaWithin->setText(QStringLiteral("Obszaru w tolerancji: %1 % (piksele pliku)")
+                                    .arg(QString::fromStdString(decimals(
+                                        100 * within->counts.withinShare().value_or(0), 2))));
+        else
+            AreaWithin->setText(QStringLiteral(
+                "Obszaru w tolerancji: – (piksele pliku liczone przy innym odniesieniu lub "
+                "tolerancji: ponów „Badanie”)"));
+        return;
+    }
+    // The study's matches as the box shows them, counted again only when what it depends on
+    // changed, not at every sample taken.
+    if (!m_areaShare || m_areaShare->reference != *ref || m_areaShare->t != m_tolerance) {
+        lab::ToleranceCounter area(*ref, m_tolerance);
+        area.add(std::span<const colour::Lab>(m_areaLabs));
+        m_areaShare = AreaShare { *ref, m_tolerance, area.counts().withinShare().value_or(0) };
+    }
+    AreaWithin->setText(QStringLiteral("Obszaru w tolerancji: %1 %")
+                            .arg(QString::fromStdString(decimals(100 * m_areaShare->share, 2))));
 }
 
 void TKolorymetria::ZapiszClick()
@@ -1128,7 +1249,10 @@ void TKolorymetria::ZapiszClick()
         area->stdDev = Area->stdDev;
         area->clippedPercent = 100.0 * areaClipped();
     }
-    const std::vector<std::string> last = lastLine();
+    // The last line is made of parts, each naming one thing the values were measured with.
+    std::vector<std::string> last = lastLine();
+    last.push_back(
+        lab::toleranceLine(m_tolerance, lab::countWithin(sampleLabs(), *reference(), m_tolerance)));
     saveCsvAs(this, ProbnikMain->InitialDir, [&](std::ostream& out) {
         return lab::writeCsv(
             out, rows, *reference(), ProbnikMain->Separator.toUtf8().toStdString(), area, last);
@@ -1151,6 +1275,35 @@ void TKolorymetria::copyRows()
         text += cells.join(u'\t') + u'\n';
     }
     QGuiApplication::clipboard()->setText(text);
+}
+
+void TKolorymetria::ToleranceChange()
+{
+    const auto t = lab::readTolerance(Tolerance->text().toStdString());
+    Tolerance->setStyleSheet(t ? QString() : QStringLiteral("background: #ffd0d0"));
+    if (!t) {
+        // The last tolerance taken stays in use until one is.
+        ToleranceNote->setText(
+            QStringLiteral("Tolerancja ΔE00 to liczba większa od 0 i nie większa niż 100, na "
+                           "przykład 2 albo 1,5. Nadal obowiązuje %1.")
+                .arg(QString::fromStdString(lab::toleranceText(m_tolerance))));
+        ToleranceNote->show();
+        return;
+    }
+    ToleranceNote->hide();
+    m_tolerance = *t;
+    if (ProbnikMain)
+        ProbnikMain->LabTolerance = *t;
+    m_model->setTolerance(*t);
+    showStatistics();
+}
+
+void TKolorymetria::selectSample(int row)
+{
+    if (row < 0 || row >= m_model->rowCount())
+        return;
+    Table->selectRow(row);
+    Table->scrollTo(m_model->index(row, 0));
 }
 
 void TProbnikMain::Kolorymetria1Execute()

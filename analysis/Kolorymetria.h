@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "analysis/AbChart.h"
 #include "analysis/AreaStudy.h"
 #include "analysis/Colorimetry.h"
 #include "analysis/FileSampling.h"
@@ -42,9 +43,10 @@ public:
     explicit TKolorymetria(QWidget* parent = nullptr);
     ~TKolorymetria() override;
 
-    // The table's columns as shown; the CSV file names dE00 in ASCII. The pixel count and the
+    // The table's columns as shown; the CSV file names dE00 in ASCII and leaves out whether
+    // a sample lies within the tolerance (its last line counts them). The pixel count and the
     // deviation of L* are shown only while samples come from the file.
-    enum Column { Nr, R, G, B, L, A, Bstar, C, H, DeltaE, Count, DevL, ColumnCount };
+    enum Column { Nr, R, G, B, L, A, Bstar, C, H, DeltaE, Within, Count, DevL, ColumnCount };
 
     QLabel* Model = nullptr; // the colour model: the profile, the white, the depth
     QComboBox* White = nullptr; // the reference white: D65, D50
@@ -62,6 +64,10 @@ public:
     QLineEdit* RefB = nullptr;
     QPushButton* RefSet = nullptr; // "Ustaw"
     QLabel* RefNote = nullptr; // why typed values were not taken
+    QLineEdit* Tolerance = nullptr; // t, dE00
+    QLabel* ToleranceNote = nullptr; // why a typed tolerance was not taken
+    QLabel* WithinCounts = nullptr; // the samples within t and beyond it
+    QLabel* AreaWithin = nullptr; // the share of the area's pixels within t
     QLabel* SampleMean[3] = {}; // L*, a*, b*
     QLabel* SampleDev[3] = {};
     QLabel* SampleSpread = nullptr; // the largest dE00 from the mean
@@ -91,8 +97,11 @@ public:
 
     // The reference's L*a*b*; none while it is a sample and there are none.
     std::optional<probnik::lab::Lab> reference() const;
-    // Sample i's L*a*b* as measured.
+    // Sample i's L*a*b* as measured, and every sample's in order.
     probnik::lab::Lab sampleLab(std::size_t i) const;
+    std::vector<probnik::lab::Lab> sampleLabs() const;
+    // The dE00 tolerance in use: the last one typed that was taken.
+    double tolerance() const { return m_tolerance; }
     const probnik::colour::LabConverter& converter() const { return *m_converter; }
     // What a sample measures, as chosen.
     probnik::SampleMode sampleMode() const;
@@ -119,17 +128,26 @@ public:
     // Whether every L*a*b* goes through the calibration.
     bool usesCalibration() const;
 
+    void ToleranceChange(); // the tolerance typed
+    void selectSample(int row); // the row selected and shown, as a click on it does
+
 signals:
     // A new profile, white or depth: every L*a*b* measured again.
     void modelChanged();
+
+    // Something measured changed: the samples, the reference, the profile, the white, the
+    // tolerance or the area. Whoever draws the values reads them again.
+    void measured();
 
 private:
     void buildDesign();
     void buildTable(QVBoxLayout* layout);
     void buildReferenceRow(QVBoxLayout* layout); // the reference's caption, edits and note
+    void buildToleranceRow(QVBoxLayout* layout); // the tolerance's edit, note and counts
     void buildStatisticsBlocks(QVBoxLayout* layout); // the samples' and the area's
     void showReference(); // the reference's caption and everything measured against it
     void showStatistics();
+    void showWithin(std::span<const probnik::lab::Lab> labs, std::optional<probnik::lab::Lab> ref);
     void measure(); // a new converter: every value measured again
     void measureArea();
     void setRows(); // the rows measured again as they are now
@@ -173,6 +191,15 @@ private:
     bool m_reading = false;
     bool m_samplesWaiting = false;
     bool m_pictureWaiting = false;
+    // The last area study's matches in L*a*b*, counted against each reference and tolerance.
+    std::vector<probnik::colour::Lab> m_areaLabs;
+    struct AreaShare {
+        probnik::lab::Lab reference;
+        double t = 0;
+        double share = 0;
+    };
+    std::optional<AreaShare> m_areaShare;
+    double m_tolerance = probnik::lab::DefaultTolerance;
 };
 
 extern TKolorymetria* Kolorymetria;

@@ -3,6 +3,7 @@
 
 #include "app/Main.h"
 
+#include "analysis/AbChart.h"
 #include "analysis/Stat.h"
 #include "app/Design.h"
 #include "app/Display.h"
@@ -113,6 +114,7 @@ TProbnikMain::TProbnikMain(QWidget* parent)
     LabSample = m_settingsRead.sampleMode();
     LabArea = m_settingsRead.areaSource();
     CalibrationFile = QString::fromStdString(m_settingsRead.Calibration);
+    LabTolerance = m_settingsRead.tolerance();
     Edit1->setText(Separator);
 }
 
@@ -178,6 +180,9 @@ TProbnikMain::~TProbnikMain()
     settings.Area = LabArea == m_settingsRead.areaSource() ? m_settingsRead.Area
                                                            : std::string(areaSourceText(LabArea));
     settings.Calibration = storedText(CalibrationFile, m_settingsRead.Calibration);
+    settings.Tolerance = LabTolerance == m_settingsRead.tolerance()
+        ? m_settingsRead.Tolerance
+        : lab::toleranceText(LabTolerance);
     if (const auto error = isFirstCopy() ? settings.write(settingsFile()) : std::nullopt) {
         // At exit the box may never be seen, so the message also goes to standard error.
         std::fprintf(stderr, "Probnik: %s\n", error->message.c_str());
@@ -398,6 +403,8 @@ void TProbnikMain::buildMenu()
         QKeySequence(Qt::CTRL | Qt::Key_H), &TProbnikMain::Histogram1Execute);
     Kalibracja1 = action("Kalibracja1", QStringLiteral("&Kalibracja"),
         QKeySequence(Qt::CTRL | Qt::Key_K), &TProbnikMain::Kalibracja1Execute);
+    Wykres1 = action("Wykres1", QStringLiteral("Wykres a*b*"), QKeySequence(Qt::CTRL | Qt::Key_G),
+        &TProbnikMain::Wykres1Execute);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&Plik"));
     file->addAction(FileOpen1);
@@ -408,6 +415,7 @@ void TProbnikMain::buildMenu()
     analysis->addAction(Kolorymetria1);
     analysis->addAction(Histogram1);
     analysis->addAction(Kalibracja1);
+    analysis->addAction(Wykres1);
     QMenu* help = menuBar()->addMenu(QStringLiteral("Pomoc"));
     help->addAction(Pomoc1);
     help->addAction(HelpAbout1);

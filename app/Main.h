@@ -72,6 +72,8 @@ public:
     probnik::AreaSource LabArea = probnik::AreaSource::Screen;
     // The calibration file in use, kept between runs; empty for none.
     QString CalibrationFile;
+    // The colorimetry's dE00 tolerance, kept between runs.
+    double LabTolerance = 2.0;
     int ImageWidth = 0;
     int ImageHeight = 0;
     probnik::Rect DisplayBox;
@@ -122,6 +124,7 @@ public:
     QAction* Kolorymetria1 = nullptr; // "Analiza" -> "Kolorymetria"
     QAction* Histogram1 = nullptr; // "Analiza" -> "Histogram obszaru"
     QAction* Kalibracja1 = nullptr; // "Analiza" -> "Kalibracja"
+    QAction* Wykres1 = nullptr; // "Analiza" -> "Wykres a*b*"
 
     // Handlers, by subsystem and file.
     //
@@ -136,6 +139,7 @@ public:
     void Kolorymetria1Execute();
     void Histogram1Execute();
     void Kalibracja1Execute();
+    void Wykres1Execute(); // analysis/Wykres.cpp
     void ToolButton7Click(); // the demonstration window
     void SpeedButton1Click(); // the statistics window
     void DoBitMap();

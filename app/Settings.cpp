@@ -3,6 +3,7 @@
 
 #include "app/Settings.h"
 
+#include "analysis/AbChart.h"
 #include "app/ProfileIni.h"
 #include "common/Windows1250.h"
 
@@ -45,7 +46,14 @@ Settings Settings::read(const std::filesystem::path& file)
         settings.Area = std::move(*area);
     if (auto calibration = ini.value(ColorimetrySection, "Kalibracja"))
         settings.Calibration = std::move(*calibration);
+    if (auto tolerance = ini.value(ColorimetrySection, "Tolerancja"))
+        settings.Tolerance = std::move(*tolerance);
     return settings;
+}
+
+double Settings::tolerance() const
+{
+    return lab::readTolerance(Tolerance).value_or(lab::DefaultTolerance);
 }
 
 std::optional<Error> Settings::write(const std::filesystem::path& file) const
@@ -71,6 +79,8 @@ std::optional<Error> Settings::write(const std::filesystem::path& file) const
         ini.setValue(ColorimetrySection, "Obszar", Area);
     if (!Calibration.empty() || ini.value(ColorimetrySection, "Kalibracja"))
         ini.setValue(ColorimetrySection, "Kalibracja", Calibration);
+    if (Tolerance != "2.0" || ini.value(ColorimetrySection, "Tolerancja"))
+        ini.setValue(ColorimetrySection, "Tolerancja", Tolerance);
     if (ini.save(file))
         return failed;
     return std::nullopt;

@@ -30,6 +30,10 @@ struct Settings {
     AreaSource areaSource() const { return areaSourceFromText(Area); }
     // The calibration file in use ("Kalibracja"), empty for none.
     std::string Calibration {};
+    // The colorimetry's dE00 tolerance ("Tolerancja") as read, kept the same way; a text that
+    // is not a tolerance one could type means the default.
+    std::string Tolerance = "2.0";
+    double tolerance() const;
 
     // Where the settings file lives: $XDG_CONFIG_HOME, else $HOME/.config, else the current
     // folder. The arguments are the two variables' values (null when unset).
@@ -38,9 +42,9 @@ struct Settings {
     // Missing file, section or key: the defaults above; a present empty value stays empty. A
     // separator with a character the CSV file cannot store (or not UTF-8) is the default.
     static Settings read(const std::filesystem::path& file);
-    // Writes every key, changed or not; "Biel", "Probka" and "Obszar" only when not the default
-    // or already in the file, "Kalibracja" only when one is in use or the key is already there.
-    // Failure: "Unable to write to Probnik.ini".
+    // Writes every key, changed or not; "Biel", "Probka", "Obszar" and "Tolerancja" only when not
+    // the default or already in the file, "Kalibracja" only when one is in use or the key is
+    // already there. Failure: "Unable to write to Probnik.ini".
     std::optional<Error> write(const std::filesystem::path& file) const;
 };
 

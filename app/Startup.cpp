@@ -9,6 +9,7 @@
 #include "analysis/Stat.h"
 #include "analysis/Total.h"
 #include "analysis/Warn.h"
+#include "analysis/Wykres.h"
 #include "app/Intro.h"
 #include "app/Main.h"
 #include "app/ProbnikApplication.h"
@@ -32,12 +33,14 @@ void createWindows()
     // A window of the area study's, so that its bounds can be dragged while the study is open.
     Histogram = new THistogram(Global);
     Kalibracja = new TKalibracja;
+    Wykres = new TWykres;
 }
 
 void destroyWindows()
 {
     delete Histogram;
     delete Kalibracja;
+    delete Wykres;
     delete Kolorymetria;
     delete Global;
     delete OKBottomDlg;

@@ -231,7 +231,8 @@ TEST_F(MainWindowTest, TheMenusHoldTheirCommands)
         { QStringLiteral("&Plik"), QStringLiteral("&Otwórz"), QStringLiteral("Zapi&sz"),
             QStringLiteral("-"), QStringLiteral("Koniec") },
         { QStringLiteral("&Analiza"), QStringLiteral("Kolorymetria"),
-            QStringLiteral("Histogram obszaru"), QStringLiteral("&Kalibracja") },
+            QStringLiteral("Histogram obszaru"), QStringLiteral("&Kalibracja"),
+            QStringLiteral("Wykres a*b*") },
         { QStringLiteral("Pomoc"), QStringLiteral("Opis"), QStringLiteral("O programie..") },
     };
     EXPECT_EQ(menus, expected);

@@ -309,11 +309,11 @@ TEST(FileSampling, CsvGainsTheAreaLine)
     const std::string deltaE = fourDecimals(lab::deltaE00(area.mean, { 50, 1, -2 }));
     EXPECT_NE(text.find("\r\n1;10;20;30;50.0000;1.0000;-2.0000;"), std::string::npos) << text;
     EXPECT_NE(text.find("\r\nObszar;plik;225;50.5000;1.2500;-2.0000;0.5000;0.2500;0.1250;" + deltaE
-                  + ";12.5000\r\nModel barw: x, próbka: 15 × 15\r\n"),
+                  + ";12.5000\r\nModel barw: x; próbka: 15 × 15\r\n"),
         std::string::npos)
         << text;
     EXPECT_EQ(text.size() - text.rfind("Model barw"),
-        std::string("Model barw: x, próbka: 15 × 15\r\n").size());
+        std::string("Model barw: x; próbka: 15 × 15\r\n").size());
 
     // One pixel has no deviation; without a study there is no line.
     area.count = 1;

@@ -340,7 +340,8 @@ TEST_F(KolorymetriaTest, ZapiszWritesTheTableWholeAfterTheQuestions)
             + QByteArray("\r\n2,128,128,128,53.5850,0.0000,0.0000,0.0000,0.0000,0.0000\r\n")
             + "Model barw: sRGB (IEC 61966-2-1), przyjęty: plik nie opisuje swoich barw, biel "
               "odniesienia D65 (Xn 95.047, Yn 100, Zn 108.883), 8 bitów na kanał, CIE 1976 "
-              "L*a*b*, ΔE00 CIEDE2000 (kL = kC = kH = 1), próbka: piksel ekranu\r\n");
+              "L*a*b*, ΔE00 CIEDE2000 (kL = kC = kH = 1); próbka: piksel ekranu; Tolerancja ΔE00 "
+              "2.0: w tolerancji 1, poza nią 1\r\n");
     EXPECT_EQ(window->InitialDir, QDir::toNativeSeparators(dir.path()));
 
     // "Nie" keeps the file; "Tak" replaces it.

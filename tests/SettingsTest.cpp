@@ -8,6 +8,7 @@
 #include <csignal>
 #include <fstream>
 #include <sys/resource.h>
+#include <tuple>
 
 using probnik::Settings;
 namespace fs = std::filesystem;
@@ -174,6 +175,31 @@ TEST_F(SettingsFile, TheColorimetryWhiteIsReadAndWritten)
     fs::remove(file);
     ASSERT_EQ((Settings { "/a", ";", "D50" }.write(file)), std::nullopt);
     EXPECT_EQ(contents(file), "[DEFAULTS]\nInitialDir=/a\nSeparator=;\n[Kolorymetria]\nBiel=D50\n");
+}
+
+// A tolerance read passes the checks a typed one does; what was read is written back as read.
+TEST_F(SettingsFile, TheColorimetryToleranceIsReadAndKept)
+{
+    const std::tuple<const char*, double, const char*> cases[] = {
+        { "[Kolorymetria]\nTolerancja=1,5\n", 1.5, "1,5" },
+        { "[Kolorymetria]\nTolerancja= 0.75 \n", 0.75, "0.75" },
+        { "[Kolorymetria]\nTolerancja=0\n", 2.0, "0" },
+        { "[Kolorymetria]\nTolerancja=dwa\n", 2.0, "dwa" },
+        { "[Kolorymetria]\nTolerancja=\n", 2.0, "" },
+        { "[DEFAULTS]\nTolerancja=3\n", 2.0, "2.0" },
+    };
+    for (const auto& [text, tolerance, kept] : cases) {
+        SCOPED_TRACE(text);
+        put(file, text);
+        const Settings read = Settings::read(file);
+        EXPECT_EQ(read.tolerance(), tolerance);
+        EXPECT_EQ(read.Tolerance, kept);
+        ASSERT_EQ(read.write(file), std::nullopt);
+        EXPECT_EQ(Settings::read(file).Tolerance, kept);
+    }
+    fs::remove(file);
+    ASSERT_EQ(Settings {}.write(file), std::nullopt);
+    EXPECT_EQ(contents(file), "[DEFAULTS]\nInitialDir=\nSeparator=;\n");
 }
 
 TEST_F(SettingsFile, FailedWriteReportsAndLeavesTheOldFile)
