@@ -317,7 +317,7 @@ void putValues(const Color* colours, std::size_t count, std::uint16_t* out)
 // `count` pixels of `Step` bytes, blue, green, red (and one unused), as region values; the
 // pointers do not overlap, so that the loop is vectorised, with AVX2 where the processor has it.
 template <std::size_t Step>
-[[gnu::target_clones("avx2", "default")]] void bgrValues(
+[[gnu::always_inline]] inline void bgrValues(
     const std::uint8_t* __restrict bytes, std::size_t count, std::uint16_t* __restrict out)
 {
     for (std::size_t i = 0; i < count; ++i) {
@@ -325,6 +325,16 @@ template <std::size_t Step>
         out[3 * i + 1] = bytes[Step * i + 1];
         out[3 * i + 2] = bytes[Step * i];
     }
+}
+[[gnu::target_clones("avx2", "default")]] void bgr24Values(
+    const std::uint8_t* bytes, std::size_t count, std::uint16_t* out)
+{
+    bgrValues<3>(bytes, count, out);
+}
+[[gnu::target_clones("avx2", "default")]] void bgr32Values(
+    const std::uint8_t* bytes, std::size_t count, std::uint16_t* out)
+{
+    bgrValues<4>(bytes, count, out);
 }
 
 // `count` pixels of a stored row from its bit `bit` on, as region values.
@@ -334,9 +344,9 @@ void convertPixels(const PixelFormat& format, bool standard, const std::uint8_t*
     const int bits = format.bitCount;
     // The common layouts without the general bit-field arithmetic.
     if (standard && bits == 24)
-        return bgrValues<3>(bytes + bit / 8, count, out);
+        return bgr24Values(bytes + bit / 8, count, out);
     if (standard && bits == 32)
-        return bgrValues<4>(bytes + bit / 8, count, out);
+        return bgr32Values(bytes + bit / 8, count, out);
     if (bits == 8) {
         const std::uint8_t* p = bytes + bit / 8;
         for (std::size_t i = 0; i < count; ++i, out += 3) {

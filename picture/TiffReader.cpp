@@ -344,15 +344,13 @@ unsigned unpremultiplied(unsigned v, unsigned alpha, unsigned most)
     return unsigned(std::min<std::uint64_t>(most, (std::uint64_t(v) * most + alpha / 2) / alpha));
 }
 
-// `count` pixels of `Step` 8-bit samples, red, green, blue first, as region values; the
+// `count` pixels of three 8-bit samples, red, green, blue, as region values; the
 // pointers do not overlap, so that the loop is vectorised, with AVX2 where the processor has it.
-template <std::size_t Step>
-[[gnu::target_clones("avx2", "default")]] void rgbValues(
+[[gnu::target_clones("avx2", "default")]] void rgb24Values(
     const std::uint8_t* __restrict bytes, std::size_t count, std::uint16_t* __restrict out)
 {
-    for (std::size_t i = 0; i < count; ++i)
-        for (std::size_t k = 0; k < 3; ++k)
-            out[3 * i + k] = bytes[Step * i + k];
+    for (std::size_t i = 0; i < 3 * count; ++i)
+        out[i] = bytes[i];
 }
 
 // How stored samples become the values shown: the colour, and at 16 bits when the layout is
@@ -426,7 +424,7 @@ struct Converter {
         if (layout.planes == 1 && layout.alpha < 0 && f.kind == StoredSamples::Rgb) {
             const auto channels = std::size_t(f.channels);
             if (f.bits == 8 && channels == 3)
-                return rgbValues<3>(rows[0] + x * channels, count, out);
+                return rgb24Values(rows[0] + x * channels, count, out);
             if (f.bits == 8) {
                 const std::uint8_t* p = rows[0] + x * channels;
                 for (std::size_t i = 0; i < count; ++i, p += channels, out += 3) {
