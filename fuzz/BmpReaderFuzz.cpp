@@ -2,11 +2,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // libFuzzer target for the BMP reader: every input is read both ways, the whole picture from
-// memory and the display-sized picture from a file, as the Open command reads it. Besides
-// the sanitizers' findings, a disagreement between the two is a finding.
+// memory and the display-sized picture from a file, as the Open command reads it, and as a few
+// rectangles of its own pixels. Besides the sanitizers' findings, a disagreement between the
+// whole picture and the display, or between the rectangles and a box showing every pixel, is
+// a finding.
 #include "picture/BmpReader.h"
 #include "testing/BmpPathCheck.h"
 #include "testing/BmpWholeReader.h"
+#include "testing/RegionCheck.h"
 
 #include <unistd.h>
 
@@ -16,6 +19,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -62,6 +66,32 @@ bool same(const probnik::Result<probnik::DisplayPicture>& a,
     std::abort();
 }
 
+// Reads rectangles of the file: for a small picture the whole of it among the edge
+// rectangles, compared with a box showing every pixel; for a large one a corner of each end
+// and one off the picture, which must not fail where the display did not.
+void readRegions(const probnik::Result<probnik::DisplayPicture>& shown, bool small)
+{
+    const int w = shown ? shown.value().width : 64;
+    const int h = shown ? shown.value().height : 64;
+    const std::vector<probnik::Rect> regions = small ? probnik::check::edgeRegions(w, h)
+                                                     : std::vector<probnik::Rect> {
+                                                           { 0, 0, 16, 16 },
+                                                           { w - 16, h - 16, w, h },
+                                                           { -20, -20, -4, -4 },
+                                                       };
+    probnik::check::RegionPixels got(regions);
+    probnik::Progress unwatched;
+    const auto read = probnik::readFileRegions(scratchFile(), regions, got, unwatched);
+    if (small) {
+        const auto every
+            = probnik::readPictureForDisplay(scratchFile(), probnik::check::everyPixel(w, h));
+        if (const std::string problem = got.disagreement(read, every); !problem.empty())
+            fail("rectangles: " + problem);
+    } else if (shown && !read) {
+        fail("rectangles failed: " + read.error().message);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -78,8 +108,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (probnik::check::declaredPixels(bytes) > WholeLimit) {
         if (const std::string problem = probnik::check::flaw(shown); !problem.empty())
             fail(problem);
+        readRegions(shown, false);
         return 0;
     }
+    readRegions(shown, true);
     const std::string problem
         = probnik::check::disagreement(bytes, probnik::readBmpBytes(bytes), shown);
     if (!problem.empty())

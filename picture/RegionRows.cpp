@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace probnik {
 
@@ -128,6 +129,11 @@ PixelRun RegionRows::run(std::size_t region, int y, const std::uint16_t* values)
     return r;
 }
 
+std::vector<Rect> RegionRows::allColumnSpans(int gap) const
+{
+    return columnSpans(m_byTop, gap);
+}
+
 std::vector<Rect> RegionRows::columnSpans(const std::vector<std::size_t>& crossing, int gap) const
 {
     std::vector<Rect> spans;
@@ -145,6 +151,24 @@ std::vector<Rect> RegionRows::columnSpans(const std::vector<std::size_t>& crossi
     }
     spans.resize(kept);
     return spans;
+}
+
+PackedSpans::PackedSpans(std::vector<Rect> spans)
+    : m_spans(std::move(spans))
+{
+    m_start.reserve(m_spans.size());
+    for (const Rect& s : m_spans) {
+        m_start.push_back(m_pixels);
+        m_pixels += std::size_t(s.width());
+    }
+}
+
+std::size_t PackedSpans::indexOf(int x) const
+{
+    const auto after = std::upper_bound(
+        m_spans.begin(), m_spans.end(), x, [](int v, const Rect& s) { return v < s.Left; });
+    const auto i = std::size_t(after - m_spans.begin()) - 1;
+    return m_start[i] + std::size_t(x - m_spans[i].Left);
 }
 
 } // namespace probnik

@@ -44,6 +44,8 @@ public:
     // exclusive (Top and Bottom 0); spans fewer than `gap` columns apart are joined, so that a
     // reader reads a row in a few pieces, and never the same byte twice.
     std::vector<Rect> columnSpans(const std::vector<std::size_t>& crossing, int gap) const;
+    // The same for every rectangle.
+    std::vector<Rect> allColumnSpans(int gap) const;
 
 private:
     int m_storedWidth;
@@ -59,6 +61,26 @@ private:
     int m_last = 0;
     int m_left = 0;
     int m_right = 0;
+};
+
+// Ascending column spans whose pixels lie side by side in one buffer, so that a buffer for
+// rectangles far apart holds only their columns.
+class PackedSpans {
+public:
+    PackedSpans() = default;
+    explicit PackedSpans(std::vector<Rect> spans);
+
+    const std::vector<Rect>& spans() const { return m_spans; }
+    // The buffer index of span i's first pixel, and of stored column x, which a span holds.
+    std::size_t start(std::size_t i) const { return m_start[i]; }
+    std::size_t indexOf(int x) const;
+    // The pixels of all spans.
+    std::size_t pixels() const { return m_pixels; }
+
+private:
+    std::vector<Rect> m_spans;
+    std::vector<std::size_t> m_start;
+    std::size_t m_pixels = 0;
 };
 
 } // namespace probnik
