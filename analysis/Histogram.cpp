@@ -3,6 +3,8 @@
 
 #include "analysis/Histogram.h"
 
+#include "analysis/FileSampling.h"
+
 #include "analysis/Kolorymetria.h"
 #include "analysis/SaveImage.h"
 #include "analysis/Total.h"
@@ -213,8 +215,10 @@ THistogram::THistogram(QWidget* parent)
     }
     if (ProbnikMain)
         connect(ProbnikMain, &TProbnikMain::pictureOpened, this, &THistogram::pictureOpened);
-    if (Kolorymetria)
+    if (Kolorymetria) {
         connect(Kolorymetria, &TKolorymetria::modelChanged, this, &THistogram::modelChanged);
+        connect(Kolorymetria, &TKolorymetria::areaSourceChanged, this, &THistogram::sourceChanged);
+    }
 }
 
 THistogram::~THistogram()
@@ -292,10 +296,8 @@ Rect THistogram::area() const
 
 bool THistogram::measuresFile() const
 {
-    // Integration point: the colorimetry's choice of the area's pixels ("Obszar": "ekran" or
-    // "plik" in section "Kolorymetria") decides this once that setting exists; until then the
-    // screen's pixels are read, as the area study reads them.
-    return false;
+    // The colorimetry's choice of the area's pixels decides, for both windows alike.
+    return ProbnikMain && ProbnikMain->LabArea == AreaSource::File;
 }
 
 void THistogram::studied(const AreaStudy& study)
@@ -316,6 +318,13 @@ void THistogram::pictureOpened()
 {
     // The last study was of the picture that is gone.
     m_studied.reset();
+    m_stale = true;
+    if (isVisible())
+        refresh();
+}
+
+void THistogram::sourceChanged()
+{
     m_stale = true;
     if (isVisible())
         refresh();
@@ -416,8 +425,11 @@ bool THistogram::readFile(bool lch)
                            "ekranu."));
         return false;
     }
-    const Rect region = pictureRect(
-        area(), ProbnikMain->DisplayBox, ProbnikMain->ImageWidth, ProbnikMain->ImageHeight);
+    const Rect box = ProbnikMain->DisplayBox;
+    const Rect shown = area();
+    const Rect region = areaRegion({ shown.Left - box.Left, shown.Top - box.Top,
+                                       shown.Right - box.Left, shown.Bottom - box.Top },
+        { box.width(), box.height() }, { ProbnikMain->ImageWidth, ProbnikMain->ImageHeight });
     const Model model = colourModel();
     HistogramSink sink(lch ? model.converter : nullptr, model.bits);
     Progress progress(ProbnikApplication::dialogs().openProgress(this));

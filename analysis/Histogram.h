@@ -50,6 +50,7 @@ public:
     void studied(const probnik::AreaStudy& study); // takes the study's rectangle
     void pictureOpened(); // back to the whole box
     void modelChanged(); // the colorimetry's profile or white: L*, C*, h again
+    void sourceChanged(); // the screen's pixels or the file's: everything again
     void refresh(); // reads the pixels again and draws them
     void redraw(); // the same bins drawn again
     void drawBounds(); // the bound lines and the filled parts

@@ -157,26 +157,6 @@ LchHistogram screenLch(const Canvas& source, Rect area, const colour::LabConvert
     return histogram;
 }
 
-Rect pictureRect(Rect area, Rect displayBox, int width, int height)
-{
-    const int shownWidth = displayBox.width();
-    const int shownHeight = displayBox.height();
-    const int left = std::max(area.Left, displayBox.Left) - displayBox.Left;
-    const int top = std::max(area.Top, displayBox.Top) - displayBox.Top;
-    const int right = std::min(area.Right, displayBox.Right) - displayBox.Left;
-    const int bottom = std::min(area.Bottom, displayBox.Bottom) - displayBox.Top;
-    if (shownWidth <= 0 || shownHeight <= 0 || width <= 0 || height <= 0 || left >= right
-        || top >= bottom)
-        return {};
-    // The picture line box line i shows, in 64 bits for any int sizes.
-    auto shown = [](int i, int picture, int box) { return int(std::int64_t(i) * picture / box); };
-    auto end = [&](int i, int picture, int box) {
-        return std::min(picture, std::max(shown(i, picture, box), shown(i - 1, picture, box) + 1));
-    };
-    return { shown(left, width, shownWidth), shown(top, height, shownHeight),
-        end(right, width, shownWidth), end(bottom, height, shownHeight) };
-}
-
 void HistogramSink::begin(const FilePixelsInfo& info)
 {
     m_depth = info.depth;

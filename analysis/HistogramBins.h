@@ -84,13 +84,6 @@ struct DeepValues {
 LchHistogram screenLch(const Canvas& source, Rect area, const colour::LabConverter& converter,
     int converterBits, const DeepValues& deep);
 
-// The picture pixels (after the orientation) of area's part in the box of the width x height
-// picture: the box shows at its column i the picture column floor(i * width / shownWidth)
-// (rows alike), and area takes the columns its box columns show and, where the box shrinks the
-// picture, those between them, so that rectangles side by side share none. Empty when area
-// misses the box.
-Rect pictureRect(Rect area, Rect displayBox, int width, int height);
-
 // Bins the file's own pixels as a region reader hands them over; the L*, C*, h too when given
 // a converter, which must outlive the sink.
 class HistogramSink : public PixelSink {

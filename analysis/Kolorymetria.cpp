@@ -851,6 +851,7 @@ void TKolorymetria::AreaFromChange()
         readArea();
     measureArea();
     afterReading();
+    emit areaSourceChanged();
 }
 
 std::optional<Error> TKolorymetria::readFile(

@@ -134,6 +134,8 @@ public:
 signals:
     // A new profile, white or depth: every L*a*b* measured again.
     void modelChanged();
+    // The area's pixels are now taken from the screen or from the file ("Obszar").
+    void areaSourceChanged();
 
     // Something measured changed: the samples, the reference, the profile, the white, the
     // tolerance or the area. Whoever draws the values reads them again.

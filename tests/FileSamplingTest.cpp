@@ -326,3 +326,29 @@ TEST(FileSampling, CsvGainsTheAreaLine)
     ASSERT_EQ(lab::writeCsv(none, rows, { 50, 1, -2 }, ";", std::nullopt, last), std::nullopt);
     EXPECT_EQ(none.str().find("Obszar"), std::string::npos);
 }
+
+TEST(FileSampling, AreaRegionOfABoxArea)
+{
+    const Rect box { 10, 20, 410, 320 }; // 400 x 300 shown
+    struct Case {
+        const char* name;
+        Rect area;
+        int width, height;
+        Rect expected;
+    };
+    const Case cases[] = {
+        { "whole box, shrunk", box, 4000, 3000, { 0, 0, 4000, 3000 } },
+        { "beyond the box", { 0, 0, 500, 500 }, 4000, 3000, { 0, 0, 4000, 3000 } },
+        { "one box pixel, shrunk", { 11, 21, 12, 22 }, 4000, 3000, { 10, 10, 20, 20 } },
+        { "one box pixel, enlarged", { 11, 21, 12, 22 }, 100, 75, { 0, 0, 1, 1 } },
+        { "last box pixel, enlarged", { 409, 319, 410, 320 }, 100, 75, { 99, 74, 100, 75 } },
+        { "a third, shrunk unevenly", { 10, 20, 143, 320 }, 1000, 750, { 0, 0, 332, 750 } },
+        { "outside", { 0, 0, 10, 20 }, 4000, 3000, {} },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(areaRegion({ c.area.Left - box.Left, c.area.Top - box.Top,
+                                 c.area.Right - box.Left, c.area.Bottom - box.Top },
+                      { box.width(), box.height() }, { c.width, c.height }),
+            c.expected)
+            << c.name;
+}
