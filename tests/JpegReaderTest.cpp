@@ -157,6 +157,46 @@ TEST(JpegReader, StopsWhenToldWhileTakingScansIn)
     EXPECT_LT(source.bytesRead(), bytes.size() / 4);
 }
 
+// Counts the runs of a region read.
+struct RunCounter : PixelSink {
+    int runs = 0;
+    void run(const PixelRun&) override { ++runs; }
+};
+
+// A region read obeys a stop while the scans are taken in and among the rows, and hands
+// nothing over after it.
+TEST(JpegReader, RegionsStopWhenTold)
+{
+    const struct {
+        const char* what;
+        std::string bytes;
+        int stopAt;
+        bool rowsHanded;
+    } cases[] = {
+        { "progressive", jpeg(1024, 1024, coefficientScans(0), false), 5, false },
+        { "baseline", jpeg(1024, 1024, {}, false), 100, true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ByteSource source(c.bytes);
+        RunCounter counter;
+        int calls = 0, runsAtStop = -1;
+        Progress stop([&](double) {
+            if (++calls < c.stopAt)
+                return true;
+            runsAtStop = counter.runs;
+            return false;
+        });
+        const Rect all[] = { { 0, 0, 1024, 1024 } };
+        const auto r = readJpegRegions(source, all, counter, stop);
+        ASSERT_FALSE(r);
+        EXPECT_TRUE(r.error().cancelled);
+        EXPECT_EQ(calls, c.stopAt);
+        EXPECT_EQ(counter.runs, runsAtStop);
+        EXPECT_EQ(counter.runs > 0, c.rowsHanded);
+    }
+}
+
 // 8000 APP1 segments of 64 KB before the frame, half a gigabyte in a sparse file, then the
 // EXIF segment: none of the others is kept, and the EXIF orientation is still found.
 TEST(JpegReader, ManyAppSegmentsAreNotKept)

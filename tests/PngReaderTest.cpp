@@ -238,6 +238,26 @@ TEST(PngReader, StopsWhenToldInHugeData)
         EXPECT_TRUE(read.error().cancelled);
         EXPECT_EQ(stop.calls, stop.stopAt);
         EXPECT_LT(c.source.bytesRead(), c.source.size() / 10);
+        // Read as one rectangle of all its pixels: nothing is handed over after the stop.
+        ASSERT_TRUE(c.source.seek(0));
+        struct : PixelSink {
+            int runs = 0;
+            void run(const PixelRun&) override { ++runs; }
+        } counter;
+        int calls = 0, runsAtStop = -1;
+        Progress stopRegions([&](double) {
+            if (++calls < 20)
+                return true;
+            runsAtStop = counter.runs;
+            return false;
+        });
+        const Rect all[] = { { 0, 0, 100000, 20000 } };
+        const auto regions = readPngRegions(c.source, all, counter, stopRegions);
+        ASSERT_FALSE(regions);
+        EXPECT_TRUE(regions.error().cancelled);
+        EXPECT_EQ(calls, 20);
+        EXPECT_EQ(counter.runs, runsAtStop);
+        EXPECT_LT(c.source.bytesRead(), c.source.size() / 5);
     }
     // Unwatched, the chunks are passed over and the picture is shown.
     ASSERT_TRUE(chunky->seek(0));
