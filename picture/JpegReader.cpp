@@ -457,17 +457,12 @@ bool readRegionRows(jpeg_decompress_struct& info, ErrorManager& errors, RegionRo
         if (reinterpret_cast<SourceManager*>(info.src)->source->shortRead())
             return false;
         const JSAMPLE* p = row + std::size_t(left - int(offset)) * (grey ? 1 : 3);
-        std::uint16_t* v = values;
-        for (int x = left; x < right; ++x, v += 3) {
-            if (grey) {
-                v[0] = v[1] = v[2] = *p++;
-            } else {
-                v[0] = p[0];
-                v[1] = p[1];
-                v[2] = p[2];
-                p += 3;
-            }
-        }
+        const auto count = std::size_t(right - left);
+        if (grey)
+            for (std::size_t x = 0; x < count; ++x)
+                values[3 * x] = values[3 * x + 1] = values[3 * x + 2] = p[x];
+        else
+            std::copy(p, p + 3 * count, values);
         for (const std::size_t i : crossing)
             sink.run(regions.run(i, y, values + 3 * std::size_t(regions.stored()[i].Left - left)));
     }

@@ -316,11 +316,18 @@ void rowValues(const StoredSamples& format, bool deep, const std::uint8_t* row, 
         // The common layouts, without the general path's choices at every sample.
         const auto channels = std::size_t(format.channels);
         const std::uint8_t* p = row + std::size_t(left) * channels;
-        const bool grey = format.kind == StoredSamples::Grey;
-        for (int x = left; x < right; ++x, p += channels, out += 3) {
-            out[0] = p[0];
-            out[1] = grey ? p[0] : p[1];
-            out[2] = grey ? p[0] : p[2];
+        const auto count = std::size_t(right - left);
+        if (format.kind == StoredSamples::Rgb && channels == 3) {
+            std::copy(p, p + 3 * count, out);
+        } else if (format.kind == StoredSamples::Rgb) {
+            for (std::size_t x = 0; x < count; ++x, p += channels) {
+                out[3 * x] = p[0];
+                out[3 * x + 1] = p[1];
+                out[3 * x + 2] = p[2];
+            }
+        } else {
+            for (std::size_t x = 0; x < count; ++x, p += channels)
+                out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = p[0];
         }
         return;
     }
