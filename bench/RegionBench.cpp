@@ -119,10 +119,10 @@ bool writePng(const std::string& path, int width, int height)
 // when it could not be made.
 std::string benchFile(bool jpeg, int width, int height)
 {
-    const std::string path = (bench::benchFolder()
+    std::string path = (bench::benchFolder()
         / ("probnik-region-" + std::to_string(width) + "x" + std::to_string(height)
             + (jpeg ? ".jpg" : ".png")))
-                                 .string();
+                           .string();
     std::error_code error;
     if (std::filesystem::exists(path, error))
         return path;
