@@ -37,8 +37,15 @@ Result<DisplayPicture> readJpegForDisplay(ByteSource& source, int boxSide, Progr
 // gives none or is not EXIF. Only the bytes of `segment` are read.
 int exifOrientation(std::string_view segment);
 
-// Reads the rectangles of a JPEG file (see readFileRegions), after its EXIF orientation:
-// jpeg_skip_scanlines to their rows and jpeg_crop_scanline to their columns.
+// Reads the rectangles of a JPEG file (see readFileRegions), after its EXIF orientation, with
+// the settings of readJpegForDisplay, so that each pixel is the one the box shows. The stored
+// rows no rectangle crosses are skipped (jpeg_skip_scanlines) and the rows decoded are cropped
+// (jpeg_crop_scanline) to the stored columns the rectangles span, widened by one iMCU on each
+// side where the picture goes on: libjpeg's smooth upsampling of subsampled chroma treats a
+// cropped row's ends as the picture's, which would change the pixels there. Memory follows
+// that width; a progressive file is limited as for the display. Progress is reported at
+// every stored row from the first rectangle's to the last one's. Nothing made up after the
+// data ended early reaches the sink.
 Result<FilePixelsInfo> readJpegRegions(
     ByteSource& source, std::span<const Rect> regions, PixelSink& sink, Progress& progress);
 

@@ -30,8 +30,14 @@ namespace probnik {
 // Failures: "Bitmap image is not valid", "Stream read error".
 Result<DisplayPicture> readPngForDisplay(ByteSource& source, int boxSide, Progress& progress);
 
-// Reads the rectangles of a PNG file (see readFileRegions): inflated up to the last row a
-// rectangle holds; an interlaced file pass by pass.
+// Reads the rectangles of a PNG file (see readFileRegions), each pixel as the box shows it:
+// 16-bit values as shown16 holds them, fewer bits scaled, palettes looked up. The data is
+// inflated and unfiltered row by row up to the last row a rectangle holds, and no further; an
+// interlaced file is read pass by pass, every pass but the last whole, and the pixels of a
+// pass that holds every few columns are handed over one by one. Memory is two rows of the
+// file (what libpng needs) and the rectangles' width. Progress is reported at every row of
+// every pass read. When the rectangles reach the last row, image data going on past it is
+// refused as for the display; data after their last row is not looked at.
 Result<FilePixelsInfo> readPngRegions(
     ByteSource& source, std::span<const Rect> regions, PixelSink& sink, Progress& progress);
 

@@ -2,8 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // JPEG files that a few bytes make costly: progressive pictures too large to keep, scans by
-// the hundred, thousands of APP segments.
+// the hundred, thousands of APP segments; rectangles of a file's pixels as the whole picture
+// shows them.
 #include "picture/JpegReader.h"
+#include "testing/RegionCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -155,6 +157,46 @@ TEST(JpegReader, StopsWhenToldWhileTakingScansIn)
     EXPECT_LT(source.bytesRead(), bytes.size() / 4);
 }
 
+// Counts the runs of a region read.
+struct RunCounter : PixelSink {
+    int runs = 0;
+    void run(const PixelRun&) override { ++runs; }
+};
+
+// A region read obeys a stop while the scans are taken in and among the rows, and hands
+// nothing over after it.
+TEST(JpegReader, RegionsStopWhenTold)
+{
+    const struct {
+        const char* what;
+        std::string bytes;
+        int stopAt;
+        bool rowsHanded;
+    } cases[] = {
+        { "progressive", jpeg(1024, 1024, coefficientScans(0), false), 5, false },
+        { "baseline", jpeg(1024, 1024, {}, false), 100, true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ByteSource source(c.bytes);
+        RunCounter counter;
+        int calls = 0, runsAtStop = -1;
+        Progress stop([&](double) {
+            if (++calls < c.stopAt)
+                return true;
+            runsAtStop = counter.runs;
+            return false;
+        });
+        const Rect all[] = { { 0, 0, 1024, 1024 } };
+        const auto r = readJpegRegions(source, all, counter, stop);
+        ASSERT_FALSE(r);
+        EXPECT_TRUE(r.error().cancelled);
+        EXPECT_EQ(calls, c.stopAt);
+        EXPECT_EQ(counter.runs, runsAtStop);
+        EXPECT_EQ(counter.runs > 0, c.rowsHanded);
+    }
+}
+
 // 8000 APP1 segments of 64 KB before the frame, half a gigabyte in a sparse file, then the
 // EXIF segment: none of the others is kept, and the EXIF orientation is still found.
 TEST(JpegReader, ManyAppSegmentsAreNotKept)
@@ -262,6 +304,108 @@ TEST(JpegReader, ColourDescriptionOfProfileOrExif)
             t.kind == Kind::Embedded ? profile : "");
         EXPECT_TRUE(r.value().grey);
         EXPECT_EQ(r.value().bits, 8);
+    }
+}
+
+// An EXIF segment giving only the orientation.
+Marker orientationMarker(int orientation)
+{
+    std::string exif
+        = std::string("Exif\0\0MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 25);
+    return { JPEG_APP0 + 1, exif + char(orientation) + std::string(6, '\0') };
+}
+
+// A colour picture of noise with these sampling factors of the luma (the chroma's being 1 x 1),
+// progressive or baseline, behind an EXIF segment giving this orientation.
+std::string colourJpeg(
+    int width, int height, int hSampling, int vSampling, bool progressive, int orientation)
+{
+    jpeg_compress_struct info {};
+    jpeg_error_mgr errors {};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    info.comp_info[0].h_samp_factor = hSampling;
+    info.comp_info[0].v_samp_factor = vSampling;
+    if (progressive)
+        jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+    const Marker exif = orientationMarker(orientation);
+    jpeg_write_marker(&info, exif.code, reinterpret_cast<const JOCTET*>(exif.data.data()),
+        unsigned(exif.data.size()));
+    std::mt19937 random(11);
+    std::vector<JSAMPLE> row(3 * std::size_t(width));
+    while (info.next_scanline < info.image_height) {
+        for (JSAMPLE& s : row)
+            s = JSAMPLE(random());
+        JSAMPROW rows[] = { row.data() };
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    std::string bytes(reinterpret_cast<const char*>(out), size);
+    jpeg_destroy_compress(&info);
+    std::free(out);
+    return bytes;
+}
+
+// Rectangles at the edges and corners, in every orientation and sampling, read together and
+// each on its own (so that rows are cropped and skipped), are the whole picture's pixels; the
+// smooth upsampling of subsampled chroma included.
+TEST(JpegReader, RegionsAreTheWholePicturesPixels)
+{
+    const struct {
+        const char* what;
+        int hSampling, vSampling;
+        bool progressive, grey;
+        int orientation;
+    } cases[] = {
+        { "4:2:0", 2, 2, false, false, 1 },
+        { "4:2:0, orientation 2", 2, 2, false, false, 2 },
+        { "4:2:0, orientation 3", 2, 2, false, false, 3 },
+        { "4:2:0, orientation 4", 2, 2, false, false, 4 },
+        { "4:2:0, orientation 5", 2, 2, false, false, 5 },
+        { "4:2:0, orientation 6", 2, 2, false, false, 6 },
+        { "4:2:0, orientation 7", 2, 2, false, false, 7 },
+        { "4:2:0, orientation 8", 2, 2, false, false, 8 },
+        { "4:2:2", 2, 1, false, false, 1 },
+        { "4:4:0, orientation 6", 1, 2, false, false, 6 },
+        { "4:4:4", 1, 1, false, false, 1 },
+        { "progressive 4:2:0, orientation 8", 2, 2, true, false, 8 },
+        { "grey, orientation 5", 1, 1, false, true, 5 },
+    };
+    const int width = 83, height = 58;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string bytes = c.grey
+            ? jpeg(width, height, {}, false, { orientationMarker(c.orientation) })
+            : colourJpeg(width, height, c.hSampling, c.vSampling, c.progressive, c.orientation);
+        ByteSource wholeSource(bytes);
+        Progress unwatched;
+        const auto whole = readJpegForDisplay(wholeSource, std::max(width, height), unwatched);
+        ASSERT_TRUE(whole) << whole.error().message;
+        const bool turned = c.orientation >= 5;
+        ASSERT_EQ(whole.value().width, turned ? height : width);
+        const std::vector<Rect> regions
+            = check::edgeRegions(whole.value().width, whole.value().height);
+        std::vector<std::vector<Rect>> requests { regions };
+        for (const Rect& r : regions)
+            requests.push_back({ r });
+        for (const std::vector<Rect>& request : requests) {
+            SCOPED_TRACE(std::to_string(request.size()) + " rectangles from "
+                + std::to_string(request[0].Left) + "," + std::to_string(request[0].Top));
+            ByteSource source(bytes);
+            check::RegionPixels sink(request);
+            const auto read = readJpegRegions(source, request, sink, unwatched);
+            ASSERT_TRUE(read) << read.error().message;
+            EXPECT_EQ(sink.disagreement(read, whole), "");
+        }
     }
 }
 

@@ -2,8 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // PNG files that a few megabytes make costly: data that inflates to gigabytes, data going on
-// past the last row, a chunk of gigabytes.
+// past the last row, a chunk of gigabytes; rectangles of a file's pixels in every layout, as
+// the whole picture shows them.
 #include "picture/PngReader.h"
+#include "testing/RegionCheck.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -236,6 +238,26 @@ TEST(PngReader, StopsWhenToldInHugeData)
         EXPECT_TRUE(read.error().cancelled);
         EXPECT_EQ(stop.calls, stop.stopAt);
         EXPECT_LT(c.source.bytesRead(), c.source.size() / 10);
+        // Read as one rectangle of all its pixels: nothing is handed over after the stop.
+        ASSERT_TRUE(c.source.seek(0));
+        struct : PixelSink {
+            int runs = 0;
+            void run(const PixelRun&) override { ++runs; }
+        } counter;
+        int calls = 0, runsAtStop = -1;
+        Progress stopRegions([&](double) {
+            if (++calls < 20)
+                return true;
+            runsAtStop = counter.runs;
+            return false;
+        });
+        const Rect all[] = { { 0, 0, 100000, 20000 } };
+        const auto regions = readPngRegions(c.source, all, counter, stopRegions);
+        ASSERT_FALSE(regions);
+        EXPECT_TRUE(regions.error().cancelled);
+        EXPECT_EQ(calls, 20);
+        EXPECT_EQ(counter.runs, runsAtStop);
+        EXPECT_LT(c.source.bytesRead(), c.source.size() / 5);
     }
     // Unwatched, the chunks are passed over and the picture is shown.
     ASSERT_TRUE(chunky->seek(0));
@@ -386,6 +408,78 @@ TEST(PngReader, WrittenFilesKeepProfileAndFullDepth)
             const png_uint_32 x = i * width / png_uint_32(boxWidth);
             const png_uint_32 y = j * height / png_uint_32(boxHeight);
             ASSERT_EQ(shown.shown16[k], value(x, y, grey ? 0 : int(k % 3))) << x << ", " << y;
+        }
+    }
+}
+
+// Rectangles at the edges and corners of pictures in every layout, read together and each on
+// its own, are the whole picture's pixels: fewer bits scaled, palettes looked up, 16 bits kept,
+// the interlace passes' pixels put where they belong.
+TEST(PngReader, RegionsAreTheWholePicturesPixels)
+{
+    const struct {
+        const char* what;
+        int colorType, bits;
+        bool interlaced;
+        png_uint_32 width = 83, height = 58;
+    } cases[] = {
+        { "grey 1", PNG_COLOR_TYPE_GRAY, 1, false },
+        { "grey 2", PNG_COLOR_TYPE_GRAY, 2, false },
+        { "grey 4", PNG_COLOR_TYPE_GRAY, 4, false },
+        { "grey 8", PNG_COLOR_TYPE_GRAY, 8, false },
+        { "grey 16", PNG_COLOR_TYPE_GRAY, 16, false },
+        { "grey and alpha 8", PNG_COLOR_TYPE_GRAY_ALPHA, 8, false },
+        { "grey and alpha 16", PNG_COLOR_TYPE_GRAY_ALPHA, 16, false },
+        { "palette 1", PNG_COLOR_TYPE_PALETTE, 1, false },
+        { "palette 2", PNG_COLOR_TYPE_PALETTE, 2, false },
+        { "palette 4", PNG_COLOR_TYPE_PALETTE, 4, false },
+        { "palette 8", PNG_COLOR_TYPE_PALETTE, 8, false },
+        { "RGB 8", PNG_COLOR_TYPE_RGB, 8, false },
+        { "RGB 16", PNG_COLOR_TYPE_RGB, 16, false },
+        { "RGBA 8", PNG_COLOR_TYPE_RGB_ALPHA, 8, false },
+        { "RGBA 16", PNG_COLOR_TYPE_RGB_ALPHA, 16, false },
+        { "interlaced grey 1", PNG_COLOR_TYPE_GRAY, 1, true },
+        { "interlaced grey 16", PNG_COLOR_TYPE_GRAY, 16, true },
+        { "interlaced palette 4", PNG_COLOR_TYPE_PALETTE, 4, true },
+        { "interlaced RGB 8", PNG_COLOR_TYPE_RGB, 8, true },
+        { "interlaced RGBA 16", PNG_COLOR_TYPE_RGB_ALPHA, 16, true },
+        { "interlaced RGB 8, 5 x 3", PNG_COLOR_TYPE_RGB, 8, true, 5, 3 },
+    };
+    // A palette of distinct colours, up to 200 entries as the depth allows.
+    std::vector<png_color> palette(200);
+    for (std::size_t i = 0; i < palette.size(); ++i)
+        palette[i] = { png_byte(i * 37), png_byte(255 - i), png_byte(i * 11 + 5) };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const bool indexed = c.colorType == PNG_COLOR_TYPE_PALETTE;
+        const unsigned top = indexed ? std::min(1u << c.bits, 200u) : 1u << c.bits;
+        const auto withPalette = [&palette, top](png_structp png, png_infop info) {
+            png_set_PLTE(png, info, palette.data(), int(top));
+        };
+        const auto value = [&](png_uint_32 x, png_uint_32 y, int s) {
+            return ((x * 1777 + y * 313 + unsigned(s) * 20011) ^ (x * y)) % top;
+        };
+        const std::string bytes = written(
+            c.width, c.height, c.colorType, c.bits, c.interlaced, value,
+            indexed ? std::function<void(png_structp, png_infop)>(withPalette)
+                    : [](png_structp, png_infop) {});
+        ByteSource wholeSource(bytes);
+        Progress unwatched;
+        const auto whole
+            = readPngForDisplay(wholeSource, int(std::max(c.width, c.height)), unwatched);
+        ASSERT_TRUE(whole) << whole.error().message;
+        const std::vector<Rect> regions = check::edgeRegions(int(c.width), int(c.height));
+        std::vector<std::vector<Rect>> requests { regions };
+        for (const Rect& r : regions)
+            requests.push_back({ r });
+        for (const std::vector<Rect>& request : requests) {
+            SCOPED_TRACE(std::to_string(request.size()) + " rectangles from "
+                + std::to_string(request[0].Left) + "," + std::to_string(request[0].Top));
+            ByteSource source(bytes);
+            check::RegionPixels sink(request);
+            const auto read = readPngRegions(source, request, sink, unwatched);
+            ASSERT_TRUE(read) << read.error().message;
+            EXPECT_EQ(sink.disagreement(read, whole), "");
         }
     }
 }
