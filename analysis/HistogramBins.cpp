@@ -7,6 +7,7 @@
 #include "picture/ShownPixels.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace probnik::histogram {
@@ -32,12 +33,42 @@ void RgbHistogram::add(const std::uint16_t* values, int count, int depth)
     auto& r = channels[0];
     auto& g = channels[1];
     auto& b = channels[2];
-    if (depth <= 8) {
-        for (int i = 0; i < count; ++i, values += 3) {
-            add(rgb(values[0] & 0xFF, values[1] & 0xFF, values[2] & 0xFF));
+    if (depth <= 8 && count > 0) {
+        // Neighbouring pixels of a photograph mostly fall in one bin: counting odd and even
+        // pixels apart, in 32 bits, keeps each increment from waiting on the one before.
+        std::array<std::array<std::uint32_t, ChannelLevels>, 6> local {};
+        std::uint64_t edges = 0;
+        const auto edge = [](unsigned v) { return unsigned(v == 0 || v == 255); };
+        int i = 0;
+        for (; i + 1 < count; i += 2, values += 6) {
+            const unsigned r0 = values[0] & 0xFF, g0 = values[1] & 0xFF, b0 = values[2] & 0xFF;
+            const unsigned r1 = values[3] & 0xFF, g1 = values[4] & 0xFF, b1 = values[5] & 0xFF;
+            ++local[0][r0];
+            ++local[1][g0];
+            ++local[2][b0];
+            ++local[3][r1];
+            ++local[4][g1];
+            ++local[5][b1];
+            edges += (edge(r0) | edge(g0) | edge(b0)) + (edge(r1) | edge(g1) | edge(b1));
         }
+        if (i < count) {
+            const unsigned r0 = values[0] & 0xFF, g0 = values[1] & 0xFF, b0 = values[2] & 0xFF;
+            ++local[0][r0];
+            ++local[1][g0];
+            ++local[2][b0];
+            edges += edge(r0) | edge(g0) | edge(b0);
+        }
+        for (std::size_t k = 0; k < std::size_t(ChannelLevels); ++k) {
+            r[k] += local[0][k] + local[3][k];
+            g[k] += local[1][k] + local[4][k];
+            b[k] += local[2][k] + local[5][k];
+        }
+        clipped += edges;
+        pixels += std::uint64_t(count);
         return;
     }
+    if (count <= 0)
+        return;
     for (int i = 0; i < count; ++i, values += 3) {
         const unsigned vr = values[0], vg = values[1], vb = values[2];
         ++r[std::size_t(eightBits(vr))];

@@ -195,8 +195,10 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs)
-            ms[run.benchmark_name()] = run.error_occurred ? -1
-                                                          : run.GetAdjustedRealTime()
+            // Keyed by the function's name, without "/iterations:N".
+            ms[run.benchmark_name().substr(0, run.benchmark_name().find('/'))] = run.error_occurred
+                ? -1
+                : run.GetAdjustedRealTime()
                     * (run.time_unit == benchmark::kMicrosecond ? 1e-3 : 1.0);
         ConsoleReporter::ReportRuns(runs);
     }
