@@ -8,6 +8,7 @@
 #include "analysis/Warn.h"
 #include "app/Display.h"
 #include "app/Main.h"
+#include "app/Placement.h"
 #include "app/ProbnikApplication.h"
 #include "app/Surface.h"
 #include "colour/SrgbPreview.h"
@@ -27,6 +28,8 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -392,6 +395,10 @@ void TKalibracja::CornersClick()
     CancelAction->setEnabled(true);
     if (m_mainCancel)
         m_mainCancel->setEnabled(true);
+    // The corners are pointed at on the picture: the main window comes in front of this one,
+    // which comes back with the report.
+    ProbnikMain->raise();
+    ProbnikMain->activateWindow();
     askForCorner();
 }
 
@@ -467,6 +474,8 @@ void TKalibracja::takeCorner(int x, int y)
         return;
     }
     endPointing();
+    raise();
+    activateWindow();
     measure();
 }
 
@@ -725,4 +734,28 @@ void TProbnikMain::Kalibracja1Execute()
     Kalibracja->show();
     Kalibracja->raise();
     Kalibracja->activateWindow();
+}
+
+void TKalibracja::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (event->spontaneous() || m_placed || !ProbnikMain)
+        return;
+    m_placed = true;
+    // The corners are pointed at on the picture: the window opens below the display box, so
+    // that it hides none of it, as far as the screen lets it.
+    const QRect main = ProbnikMain->frameGeometry();
+    const QWidget* surface = ProbnikMain->Client;
+    if (!surface)
+        surface = ProbnikMain;
+    const int below = surface->mapToGlobal(QPoint(0, ProbnikMain->DisplayBox.Bottom)).y() + 40;
+    const QRect screen = ProbnikMain->screen()->availableGeometry();
+    placeByFrame(
+        this,
+        [main, below, screen](QSize frame) {
+            return QPoint(
+                std::max(screen.left(), std::min(main.x(), screen.right() + 1 - frame.width())),
+                std::max(screen.top(), std::min(below, screen.bottom() + 1 - frame.height())));
+        },
+        ProbnikMain);
 }

@@ -99,8 +99,10 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    bool m_placed = false;
     void buildDesign();
     QAction* addCommand(
         QPushButton* button, const QKeySequence& key, void (TKalibracja::*handler)());

@@ -469,7 +469,8 @@ void TKolorymetria::buildDesign()
     connect(CopyAction, &QAction::triggered, this, &TKolorymetria::copyRows);
     addAction(CopyAction);
 
-    resize(720, 560);
+    // Wide enough for every column, the file modes' and the tolerance's included.
+    resize(860, 560);
 }
 
 void TKolorymetria::buildTable(QVBoxLayout* layout)

@@ -161,7 +161,8 @@ void TWykres::buildDesign()
     Lightness = new QChartView(strip, Plot);
     Lightness->setObjectName(QStringLiteral("Lightness"));
     Lightness->setRenderHint(QPainter::Antialiasing);
-    Lightness->setFixedWidth(120);
+    // Wide enough for the labels up to "100" beside the axis title.
+    Lightness->setFixedWidth(160);
     charts->addWidget(Lightness);
     layout->addWidget(Plot, 1);
 
