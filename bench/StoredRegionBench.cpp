@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
@@ -138,32 +139,60 @@ void prepare(BenchFile& f, const std::filesystem::path& folder)
         std::filesystem::remove(f.path, error);
 }
 
-// The statistics' first pass over every pixel: a count and the sums of the three channels.
+// Adds every value of v[0, n) to sums[channel], blocks of Block values at a time, and
+// returns how many it added (whole blocks; the rest is left). Each place in a block holds one
+// channel (Block is a multiple of 3) and has its own sum of type Lane, of at most Most blocks,
+// so that the loop vectorises without overflow.
+template <class Lane, std::size_t Block, std::size_t Most>
+[[gnu::always_inline]] inline std::size_t addBlocks(
+    const std::uint16_t* __restrict v, std::size_t n, std::uint64_t* __restrict sums)
+{
+    std::size_t i = 0;
+    while (n - i >= Block) {
+        const std::size_t end = i + std::min((n - i) / Block, Most) * Block;
+        std::array<Lane, Block> lanes {};
+        for (; i < end; i += Block)
+            for (std::size_t j = 0; j < Block; ++j)
+                lanes[j] = Lane(lanes[j] + v[i + j]);
+        for (std::size_t j = 0; j < Block; ++j)
+            sums[j % 3] += lanes[j];
+    }
+    return i;
+}
+// 8-bit values: 16-bit sums of 257 blocks at most (257 * 255 = 65535).
+[[gnu::target_clones("avx2", "default")]] std::size_t addEightBit(
+    const std::uint16_t* v, std::size_t n, std::uint64_t* sums)
+{
+    return addBlocks<std::uint16_t, 48, 257>(v, n, sums);
+}
+// Any values: 32-bit sums of 65536 blocks at most.
+[[gnu::target_clones("avx2", "default")]] std::size_t addSixteenBit(
+    const std::uint16_t* v, std::size_t n, std::uint64_t* sums)
+{
+    return addBlocks<std::uint32_t, 24, 65536>(v, n, sums);
+}
+
+// The statistics' first pass over every pixel: a count and the sums of the three channels,
+// every value handed over added.
 class Sums : public probnik::PixelSink {
 public:
+    void begin(const probnik::FilePixelsInfo& info) override { m_eightBit = info.depth == 8; }
     void run(const probnik::PixelRun& run) override
     {
-        // 32-bit sums over pieces of 65536 pixels, which cannot overflow and vectorise.
-        for (int from = 0; from < run.count; from += 65536) {
-            const std::uint16_t* v = run.values + 3 * std::size_t(from);
-            const int n = std::min(run.count - from, 65536);
-            std::uint32_t r = 0, g = 0, b = 0;
-            for (int i = 0; i < n; ++i) {
-                r += v[3 * i];
-                g += v[3 * i + 1];
-                b += v[3 * i + 2];
-            }
-            m_red += r;
-            m_green += g;
-            m_blue += b;
-        }
+        const std::size_t n = 3 * std::size_t(run.count);
+        std::size_t i = m_eightBit ? addEightBit(run.values, n, m_sums.data())
+                                   : addSixteenBit(run.values, n, m_sums.data());
+        for (; i < n; ++i)
+            m_sums[i % 3] += run.values[i];
         m_count += std::uint64_t(run.count);
     }
-    std::uint64_t total() const { return m_red + m_green + m_blue + m_count; }
+    std::uint64_t total() const { return m_sums[0] + m_sums[1] + m_sums[2] + m_count; }
     std::uint64_t count() const { return m_count; }
 
 private:
-    std::uint64_t m_red = 0, m_green = 0, m_blue = 0, m_count = 0;
+    bool m_eightBit = false;
+    std::array<std::uint64_t, 3> m_sums {};
+    std::uint64_t m_count = 0;
 };
 
 // The whole picture as one rectangle.

@@ -9,7 +9,9 @@
 #include "picture/RegionRows.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -26,6 +28,8 @@ namespace {
 constexpr std::uint64_t MaxDisplayPixels = std::uint64_t(1) << 40;
 // The most bytes of a row read in one go; wider rows are read in several pieces.
 constexpr std::uint64_t MaxChunk = 64 * 1024;
+// Consecutive rows read together for a rectangle come in pieces of about this many bytes.
+constexpr std::uint64_t BlockBytes = 1 << 18;
 // Run-length data reports its progress after about this many bytes.
 constexpr std::uint64_t ReportEvery = 1 << 20;
 
@@ -314,16 +318,55 @@ void putValues(const Color* colours, std::size_t count, std::uint16_t* out)
     }
 }
 
-// `count` pixels of `Step` bytes, blue, green, red (and one unused), as region values; the
-// pointers do not overlap, so that the loop is vectorised, with AVX2 where the processor has it.
+// Sixteen bytes in a vector register, and taking bytes of one.
+using Bytes16 = std::uint8_t __attribute__((vector_size(16)));
+
+[[gnu::always_inline]] inline Bytes16 load16(const std::uint8_t* bytes)
+{
+    Bytes16 v;
+    std::memcpy(&v, bytes, sizeof v);
+    return v;
+}
+
+// Bytes I0 to I7 of v as eight 16-bit values at out: on a little-endian processor, each byte
+// with a zero byte after it, a single byte shuffle.
+template <int I0, int I1, int I2, int I3, int I4, int I5, int I6, int I7>
+[[gnu::always_inline]] inline void widen8(Bytes16 v, std::uint16_t* out)
+{
+    constexpr int Z = 16; // the first byte of the zero vector
+    const Bytes16 words = __builtin_shufflevector(
+        v, Bytes16 {}, I0, Z, I1, Z, I2, Z, I3, Z, I4, Z, I5, Z, I6, Z, I7, Z);
+    std::memcpy(out, &words, sizeof words);
+}
+
+// `count` pixels of `Step` bytes (3 or 4), blue, green, red (and one unused), as region
+// values. Eight pixels at a time are taken by shuffles from three loads of sixteen bytes
+// that stay within their 24 or 32 bytes; the compiler does not find this for the reversed
+// channels. The pointers do not overlap.
 template <std::size_t Step>
 [[gnu::always_inline]] inline void bgrValues(
     const std::uint8_t* __restrict bytes, std::size_t count, std::uint16_t* __restrict out)
 {
-    for (std::size_t i = 0; i < count; ++i) {
-        out[3 * i] = bytes[Step * i + 2];
-        out[3 * i + 1] = bytes[Step * i + 1];
-        out[3 * i + 2] = bytes[Step * i];
+    std::size_t i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i + 8 <= count; i += 8, bytes += 8 * Step, out += 24) {
+            if constexpr (Step == 3) {
+                // Bytes 0-15, 4-19 and 8-23 of the 24.
+                widen8<2, 1, 0, 5, 4, 3, 8, 7>(load16(bytes), out);
+                widen8<2, 7, 6, 5, 10, 9, 8, 13>(load16(bytes + 4), out + 8);
+                widen8<8, 7, 12, 11, 10, 15, 14, 13>(load16(bytes + 8), out + 16);
+            } else {
+                // Bytes 0-15, 8-23 and 16-31 of the 32.
+                widen8<2, 1, 0, 6, 5, 4, 10, 9>(load16(bytes), out);
+                widen8<0, 6, 5, 4, 10, 9, 8, 14>(load16(bytes + 8), out + 8);
+                widen8<5, 4, 10, 9, 8, 14, 13, 12>(load16(bytes + 16), out + 16);
+            }
+        }
+    }
+    for (; i < count; ++i, bytes += Step, out += 3) {
+        out[0] = bytes[2];
+        out[1] = bytes[1];
+        out[2] = bytes[0];
     }
 }
 [[gnu::target_clones("avx2", "default")]] void bgr24Values(
@@ -364,46 +407,91 @@ void convertPixels(const PixelFormat& format, bool standard, const std::uint8_t*
 }
 
 // The rectangles' rows of an uncompressed picture, each read where it lies: of each row only
-// the spans of columns the rectangles crossing it cover.
+// the spans of columns the rectangles crossing it cover. Where those spans hold most of the
+// row, consecutive rows with the same rectangles are read together, about BlockBytes at a
+// time, so that a large rectangle costs few system calls.
 std::optional<Error> readRegionRows(Input& in, const Layout& layout, const PixelFormat& format,
     RegionRows& regions, PixelSink& sink, Progress& progress)
 {
     const auto bits = std::uint64_t(format.bitCount);
     const bool standard = layout.compression != BitFields;
+    const std::uint64_t stride = layout.stride;
     // Spans closer than about 4 KiB are read as one.
     const int gap = int(32768 / bits);
-    std::vector<std::uint16_t> values;
+    std::vector<std::uint16_t> values(3 * std::size_t(HandOverPixels));
+    // Rows read together, and a span read alone.
     std::vector<std::uint8_t> bytes;
+    std::vector<std::uint8_t> piece;
+    // The spans of the rectangles crossing the rows, with the rectangles each holds, the
+    // first byte of each within a row, and how many bytes they have.
     std::vector<std::size_t> spansFor;
-    PackedSpans spans;
+    RegionRows::SpanGroups groups;
+    const std::vector<Rect>& spans = groups.spans;
+    std::vector<std::uint64_t> spanFrom;
+    std::uint64_t useful = 0;
     const int first = regions.firstRow();
     const double rowCount = double(regions.lastRow() - first);
-    for (int y = first; y < regions.lastRow(); ++y) {
-        if (!progress.advance(double(y - first) / rowCount))
-            return cancelled();
+    for (int y = first; y < regions.lastRow();) {
         const std::vector<std::size_t>& crossing = regions.crossing(y);
-        if (crossing.empty())
+        const int until = regions.sameUntil(y);
+        if (crossing.empty()) {
+            if (!progress.advance(double(y - first) / rowCount))
+                return cancelled();
+            y = until;
             continue;
+        }
         if (crossing != spansFor) {
-            spans = PackedSpans(regions.columnSpans(crossing, gap));
             spansFor = crossing;
-            values.resize(std::max(values.size(), 3 * spans.pixels()));
+            groups = regions.groupedSpans(crossing, gap);
+            spanFrom.clear();
+            useful = 0;
+            for (const Rect& span : spans) {
+                spanFrom.push_back(std::uint64_t(span.Left) * bits / 8);
+                useful += (std::uint64_t(span.Right) * bits + 7) / 8 - spanFrom.back();
+            }
         }
-        const std::uint64_t rowStart = layout.dataOffset + std::uint64_t(y) * layout.stride;
-        for (std::size_t i = 0; i < spans.spans().size(); ++i) {
-            const Rect& span = spans.spans()[i];
-            const std::uint64_t from = std::uint64_t(span.Left) * bits / 8;
-            const std::uint64_t to = (std::uint64_t(span.Right) * bits + 7) / 8;
-            bytes.resize(std::size_t(to - from));
-            if (in.readSomeAt(rowStart + from, bytes.data(), bytes.size()) != bytes.size())
+        const std::uint64_t from = spanFrom.front();
+        const std::uint64_t to = (std::uint64_t(spans.back().Right) * bits + 7) / 8;
+        // The bytes between the spans are read along with them when they are fewer than the
+        // spans' own: then the whole stretch of rows is one read.
+        const bool together = stride - (to - from) + (to - from - useful) <= useful;
+        const int block = together
+            ? int(std::clamp<std::uint64_t>(BlockBytes / stride, 1, std::uint64_t(until - y)))
+            : 1;
+        if (together) {
+            const std::uint64_t rowStart = layout.dataOffset + std::uint64_t(y) * stride;
+            // Row r of the block begins at bytes[r * stride]; its bytes before `from` and
+            // after `to` are not read, nor those of the last row's padding.
+            const std::uint64_t size = std::uint64_t(block - 1) * stride + (to - from);
+            bytes.resize(std::size_t(from + size));
+            if (in.readSomeAt(rowStart + from, bytes.data() + from, std::size_t(size)) != size)
                 return Error { ReadErrorMessage };
-            convertPixels(format, standard, bytes.data(),
-                std::uint64_t(span.Left) * bits - from * 8, std::size_t(span.width()),
-                values.data() + 3 * spans.start(i));
         }
-        for (const std::size_t r : crossing)
-            sink.run(
-                regions.run(r, y, values.data() + 3 * spans.indexOf(regions.stored()[r].Left)));
+        for (int r = 0; r < block; ++r, ++y) {
+            if (!progress.advance(double(y - first) / rowCount))
+                return cancelled();
+            for (std::size_t i = 0; i < spans.size(); ++i) {
+                const Rect& span = spans[i];
+                const std::uint64_t at = spanFrom[i];
+                const std::uint8_t* data = nullptr;
+                if (together) {
+                    data = bytes.data() + std::size_t(std::uint64_t(r) * stride + at);
+                } else {
+                    const std::uint64_t end = (std::uint64_t(span.Right) * bits + 7) / 8;
+                    piece.resize(std::size_t(end - at));
+                    if (in.readSomeAt(layout.dataOffset + std::uint64_t(y) * stride + at,
+                            piece.data(), piece.size())
+                        != piece.size())
+                        return Error { ReadErrorMessage };
+                    data = piece.data();
+                }
+                handOverSpan(regions, sink, y, span, groups.regions[i], values.data(),
+                    [&](int x, std::size_t count, std::uint16_t* out) {
+                        convertPixels(
+                            format, standard, data, std::uint64_t(x) * bits - at * 8, count, out);
+                    });
+            }
+        }
     }
     return std::nullopt;
 }

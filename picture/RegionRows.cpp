@@ -82,6 +82,12 @@ RegionRows::RegionRows(
             m_byTop.push_back(i);
     std::stable_sort(m_byTop.begin(), m_byTop.end(),
         [this](std::size_t a, std::size_t b) { return m_stored[a].Top < m_stored[b].Top; });
+    m_edges.reserve(2 * m_byTop.size());
+    for (const std::size_t i : m_byTop) {
+        m_edges.push_back(m_stored[i].Top);
+        m_edges.push_back(m_stored[i].Bottom);
+    }
+    std::sort(m_edges.begin(), m_edges.end());
 }
 
 const std::vector<std::size_t>& RegionRows::crossing(int y)
@@ -103,6 +109,12 @@ const std::vector<std::size_t>& RegionRows::crossing(int y)
     // Rectangles that begin further down are not there yet, and those that ended are gone; a
     // rectangle whose Top is above y but that was added on an earlier row has stayed.
     return m_crossing;
+}
+
+int RegionRows::sameUntil(int y) const
+{
+    const auto after = std::upper_bound(m_edges.begin(), m_edges.end(), y);
+    return after == m_edges.end() ? std::max(y + 1, m_last) : *after;
 }
 
 PixelRun RegionRows::run(std::size_t region, int y, const std::uint16_t* values) const
@@ -129,6 +141,17 @@ PixelRun RegionRows::run(std::size_t region, int y, const std::uint16_t* values)
     return r;
 }
 
+PixelRun RegionRows::part(
+    std::size_t region, int y, int from, int count, const std::uint16_t* values) const
+{
+    PixelRun r = run(region, y, values);
+    const int k = from - m_stored[region].Left;
+    r.x += k * r.dx;
+    r.y += k * r.dy;
+    r.count = count;
+    return r;
+}
+
 std::vector<Rect> RegionRows::allColumnSpans(int gap) const
 {
     return columnSpans(m_byTop, gap);
@@ -151,6 +174,20 @@ std::vector<Rect> RegionRows::columnSpans(const std::vector<std::size_t>& crossi
     }
     spans.resize(kept);
     return spans;
+}
+
+RegionRows::SpanGroups RegionRows::groupedSpans(
+    const std::vector<std::size_t>& crossing, int gap) const
+{
+    SpanGroups groups;
+    groups.spans = columnSpans(crossing, gap);
+    groups.regions.resize(groups.spans.size());
+    for (const std::size_t k : crossing) {
+        const auto after = std::upper_bound(groups.spans.begin(), groups.spans.end(),
+            m_stored[k].Left, [](int x, const Rect& span) { return x < span.Left; });
+        groups.regions[std::size_t(after - groups.spans.begin()) - 1].push_back(k);
+    }
+    return groups;
 }
 
 PackedSpans::PackedSpans(std::vector<Rect> spans)

@@ -15,6 +15,7 @@
 #include <bit>
 #include <cstdarg>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -27,6 +28,8 @@ constexpr std::uint64_t MaxPixels = std::uint64_t(1) << 40;
 // strip or tile, a strip table. A few such pieces live at once, which keeps an open within
 // 256 MiB beyond the box whatever the file declares.
 constexpr std::uint64_t MaxPiece = std::uint64_t(64) << 20;
+// Uncompressed rows read together for a rectangle come in pieces of about this many bytes.
+constexpr std::uint64_t BlockBytes = 1 << 18;
 // A directory's entries, and the bytes of the tags read other than the strip and tile tables.
 constexpr std::uint64_t MaxEntries = 65535;
 constexpr std::uint64_t MaxTagBytes = std::uint64_t(16) << 20;
@@ -518,15 +521,30 @@ public:
     {
     }
 
-    // Reads `size` bytes from `at` on within strip or tile `piece`, which must hold them.
-    bool read(std::uint32_t piece, std::uint64_t at, std::uint8_t* to, std::uint64_t size)
+    // Where in the file the `size` bytes from `at` on within strip or tile `piece` lie, if
+    // the piece holds them.
+    std::optional<std::uint64_t> where(std::uint32_t piece, std::uint64_t at, std::uint64_t size)
     {
         int failed = 0;
         const std::uint64_t offset = TIFFGetStrileOffsetWithErr(m_tif, piece, &failed);
         const std::uint64_t bytes
             = failed ? 0 : TIFFGetStrileByteCountWithErr(m_tif, piece, &failed);
-        return !failed && at <= bytes && size <= bytes - at && offset <= std::uint64_t(-1) - bytes
-            && m_source.seek(offset + at) && m_source.read(to, std::size_t(size)) == size;
+        if (failed || at > bytes || size > bytes - at || offset > std::uint64_t(-1) - bytes)
+            return std::nullopt;
+        return offset + at;
+    }
+
+    // Reads `size` bytes from the file's byte `offset` on.
+    bool readAt(std::uint64_t offset, std::uint8_t* to, std::uint64_t size)
+    {
+        return m_source.seek(offset) && m_source.read(to, std::size_t(size)) == size;
+    }
+
+    // Reads `size` bytes from `at` on within strip or tile `piece`, which must hold them.
+    bool read(std::uint32_t piece, std::uint64_t at, std::uint8_t* to, std::uint64_t size)
+    {
+        const std::optional<std::uint64_t> offset = where(piece, at, size);
+        return offset && readAt(*offset, to, size);
     }
 
 private:
@@ -778,12 +796,7 @@ Result<std::unique_ptr<Opened>> openPicture(ByteSource& source)
 void handOver(PixelSink& sink, const RegionRows& rows, std::size_t region, int y, int from,
     int count, const std::uint16_t* values)
 {
-    PixelRun run = rows.run(region, y, values);
-    const int k = from - rows.stored()[region].Left;
-    run.x += k * run.dx;
-    run.y += k * run.dy;
-    run.count = count;
-    sink.run(run);
+    sink.run(rows.part(region, y, from, count, values));
 }
 
 // The share of the rectangles' rows done at stored row y.
@@ -795,8 +808,10 @@ double shareAt(const RegionRows& rows, std::int64_t y)
 
 // The rows of the rectangles in strips, in file order, each read once: uncompressed ones only
 // in the spans of columns the rectangles crossing it cover, compressed ones decoded from
-// their strip's start (or the row after the last one decoded). Separate planes are decoded by
-// one TIFF each, so that each goes through its own strips in order.
+// their strip's start (or the row after the last one decoded). Uncompressed rows whose spans
+// hold most of the row and that lie one after another in the file are read together, about
+// BlockBytes at a time. Separate planes are decoded by one TIFF each, so that each goes
+// through its own strips in order.
 bool readRegionStrips(Opened& opened, RegionRows& rows, Uncompressed& uncompressed, PixelSink& sink,
     Progress& progress)
 {
@@ -820,56 +835,103 @@ bool readRegionStrips(Opened& opened, RegionRows& rows, Uncompressed& uncompress
                 return false;
             decoders[p] = others.back().get();
         }
+    // The rows read, a plane: row r of them from planeRows[p][r * rowBytes] on.
     std::vector<std::vector<std::uint8_t>> planeRows(
         planes, std::vector<std::uint8_t>(std::size_t(rowBytes)));
     std::vector<const std::uint8_t*> planeRow(planes);
-    for (std::size_t p = 0; p < planes; ++p)
-        planeRow[p] = planeRows[p].data();
     std::vector<std::uint32_t> next(planes, 0); // the row after the last one decoded
     const StoredSamples& f = layout.format;
     const auto pixelBits = std::uint64_t(f.bits) * std::uint64_t(f.channels);
     const int gap = int(std::max<std::uint64_t>(1, 32768 / pixelBits));
-    std::vector<std::uint16_t> values;
+    const auto byteFrom = [&](int x) { return std::uint64_t(x) * pixelBits / 8; };
+    const auto byteTo = [&](int x) { return (std::uint64_t(x) * pixelBits + 7) / 8; };
+    std::vector<std::uint16_t> values(3 * std::size_t(HandOverPixels));
     const Converter convert { layout };
     std::vector<std::size_t> spansFor;
-    PackedSpans packed;
-    for (int y = rows.firstRow(); y < rows.lastRow(); ++y) {
-        if (!progress.advance(shareAt(rows, y)))
-            return false;
+    RegionRows::SpanGroups groups;
+    const std::vector<Rect>& spans = groups.spans;
+    std::uint64_t useful = 0; // the bytes of the spans in a row
+    std::vector<std::uint64_t> offsets; // of the rows read together, at the spans' first byte
+    for (int y = rows.firstRow(); y < rows.lastRow();) {
         const std::vector<std::size_t>& crossing = rows.crossing(y);
-        if (crossing.empty())
+        const int until = rows.sameUntil(y);
+        if (crossing.empty()) {
+            if (!progress.advance(shareAt(rows, y)))
+                return false;
+            y = until;
             continue;
+        }
         if (crossing != spansFor) {
-            packed = PackedSpans(rows.columnSpans(crossing, gap));
+            groups = rows.groupedSpans(crossing, gap);
             spansFor = crossing;
-            values.resize(std::max(values.size(), 3 * packed.pixels()));
+            useful = 0;
+            for (const Rect& span : spans)
+                useful += byteTo(span.Right) - byteFrom(span.Left);
         }
-        const std::vector<Rect>& spans = packed.spans();
-        const auto row = std::uint32_t(y);
-        for (std::size_t p = 0; p < planes; ++p) {
-            std::uint8_t* to = planeRows[p].data();
-            if (layout.direct) {
-                const std::uint32_t strip = TIFFComputeStrip(tif, row, std::uint16_t(p));
-                for (const Rect& span : spans) {
-                    const std::uint64_t from = std::uint64_t(span.Left) * pixelBits / 8;
-                    const std::uint64_t end = (std::uint64_t(span.Right) * pixelBits + 7) / 8;
-                    if (!uncompressed.read(
-                            strip, row % rowsPerStrip * rowBytes + from, to + from, end - from))
+        const std::uint64_t from = byteFrom(spans.front().Left);
+        const std::uint64_t to = byteTo(spans.back().Right);
+        // The bytes between the spans are read along with them when they are fewer than the
+        // spans' own.
+        const bool together
+            = layout.direct && rowBytes - (to - from) + (to - from - useful) <= useful;
+        const auto most
+            = int(std::clamp<std::uint64_t>(BlockBytes / rowBytes, 1, std::uint64_t(until - y)));
+        int block = 1;
+        if (together) {
+            // The rows that follow each other in the file, for every plane.
+            for (std::size_t p = 0; p < planes; ++p) {
+                offsets.clear();
+                for (int r = 0; r < (p == 0 ? most : block); ++r) {
+                    const auto row = std::uint32_t(y + r);
+                    const std::optional<std::uint64_t> at
+                        = uncompressed.where(TIFFComputeStrip(tif, row, std::uint16_t(p)),
+                            row % rowsPerStrip * rowBytes + from, to - from);
+                    if (!at)
                         return false;
+                    if (r > 0 && *at != offsets.back() + rowBytes)
+                        break;
+                    offsets.push_back(*at);
                 }
-                continue;
-            }
-            for (std::uint32_t k = std::max(next[p], row / rowsPerStrip * rowsPerStrip); k <= row;
-                 ++k)
-                if (TIFFReadScanline(decoders[p], to, k, std::uint16_t(p)) < 0)
+                block = int(offsets.size());
+                const std::uint64_t size = std::uint64_t(block - 1) * rowBytes + (to - from);
+                std::vector<std::uint8_t>& buffer = planeRows[p];
+                buffer.resize(std::max(buffer.size(), std::size_t(from + size)));
+                if (!uncompressed.readAt(offsets.front(), buffer.data() + from, size))
                     return false;
-            next[p] = row + 1;
+            }
         }
-        for (std::size_t i = 0; i < spans.size(); ++i)
-            convert.values(planeRow.data(), std::uint64_t(spans[i].Left),
-                std::size_t(spans[i].width()), values.data() + 3 * packed.start(i));
-        for (const std::size_t r : crossing)
-            sink.run(rows.run(r, y, values.data() + 3 * packed.indexOf(rows.stored()[r].Left)));
+        for (int r = 0; r < block; ++r, ++y) {
+            if (!progress.advance(shareAt(rows, y)))
+                return false;
+            const auto row = std::uint32_t(y);
+            for (std::size_t p = 0; p < planes; ++p) {
+                std::uint8_t* const read = planeRows[p].data();
+                planeRow[p] = read + std::size_t(r) * rowBytes;
+                if (together)
+                    continue;
+                if (layout.direct) {
+                    const std::uint32_t strip = TIFFComputeStrip(tif, row, std::uint16_t(p));
+                    for (const Rect& span : spans) {
+                        const std::uint64_t start = byteFrom(span.Left);
+                        const std::uint64_t end = byteTo(span.Right);
+                        if (!uncompressed.read(strip, row % rowsPerStrip * rowBytes + start,
+                                read + start, end - start))
+                            return false;
+                    }
+                    continue;
+                }
+                for (std::uint32_t k = std::max(next[p], row / rowsPerStrip * rowsPerStrip);
+                     k <= row; ++k)
+                    if (TIFFReadScanline(decoders[p], read, k, std::uint16_t(p)) < 0)
+                        return false;
+                next[p] = row + 1;
+            }
+            for (std::size_t i = 0; i < spans.size(); ++i)
+                handOverSpan(rows, sink, y, spans[i], groups.regions[i], values.data(),
+                    [&](int x, std::size_t count, std::uint16_t* out) {
+                        convert.values(planeRow.data(), std::uint64_t(x), count, out);
+                    });
+        }
     }
     return true;
 }

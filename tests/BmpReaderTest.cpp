@@ -331,11 +331,16 @@ TEST(BmpReader, RectanglesReadOnlyTheirBytesAndStopWhenTold)
         ByteSource source(bytes);
         check::RegionPixels got({ c.region });
         Progress unwatched;
-        ASSERT_TRUE(readBmpRegions(source, std::span(&c.region, 1), got, unwatched));
+        const auto read = readBmpRegions(source, std::span(&c.region, 1), got, unwatched);
+        ASSERT_TRUE(read);
         EXPECT_EQ(got.runs(), std::size_t(c.region.height()));
         if (c.mostRead != Everything) {
             EXPECT_LE(source.bytesRead(), headers + c.mostRead);
         }
+        EXPECT_EQ(got.disagreement(read,
+                      readBmpBytesForDisplay(
+                          bytes, check::everyPixel(c.file.width, std::abs(c.file.height)))),
+            "");
 
         // Stopped at the fourth row.
         const Rect whole { 0, 0, c.file.width, std::abs(c.file.height) };

@@ -57,7 +57,8 @@ Result<DisplayPicture> readFile(const fs::path& path, int side, Progress progres
 // Writes a picture with libtiff; `tags` sets all but its size. Every strip or tile is filled
 // with seeded noise (any bytes are valid samples; for the JPEG coders, its RGB input) or zeros.
 void makeTiff(const fs::path& path, const char* mode, std::uint32_t width, std::uint32_t height,
-    std::uint32_t tile, const std::function<void(TIFF*)>& tags, bool noisy = true)
+    std::uint32_t tile, const std::function<void(TIFF*)>& tags, bool noisy = true,
+    bool lastFirst = false)
 {
     TIFF* tif = TIFFOpen(path.c_str(), mode);
     ASSERT_NE(tif, nullptr);
@@ -75,7 +76,9 @@ void makeTiff(const fs::path& path, const char* mode, std::uint32_t width, std::
     const tmsize_t size = tiled ? TIFFTileSize(tif) : TIFFStripSize(tif);
     std::vector<std::uint8_t> piece(static_cast<std::size_t>(size));
     const std::uint32_t count = tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
-    for (std::uint32_t i = 0; i < count; ++i) {
+    for (std::uint32_t n = 0; n < count; ++n) {
+        // Written last first, each piece lies in the file before the one it follows.
+        const std::uint32_t i = lastFirst ? count - 1 - n : n;
         for (std::uint8_t& b : piece)
             b = noisy ? std::uint8_t(noise()) : 0;
         ASSERT_GE(tiled ? TIFFWriteEncodedTile(tif, i, piece.data(), size)
@@ -284,6 +287,7 @@ TEST(TiffReader, RectanglesShowWhatTheWholePictureShows)
         std::uint16_t planar = PLANARCONFIG_CONTIG;
         std::uint16_t extra = 0; // the kind of the alpha, if any
         std::uint16_t fillOrder = FILLORDER_MSB2LSB;
+        bool lastFirst = false; // strips of one row, written last first
     };
     const RegionCase cases[] = {
         { "grey 8, strips", "wl", 0, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 1, 8 },
@@ -294,6 +298,8 @@ TEST(TiffReader, RectanglesShowWhatTheWholePictureShows)
             PLANARCONFIG_CONTIG, 0, FILLORDER_LSB2MSB },
         { "grey 16 big-endian, tiles", "wb", 16, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 1, 16 },
         { "RGB 8 big-endian", "wb", 0, PHOTOMETRIC_RGB, COMPRESSION_NONE, 3, 8 },
+        { "RGB 8, strips of a row, last first", "wl", 0, PHOTOMETRIC_RGB, COMPRESSION_NONE, 3, 8,
+            PLANARCONFIG_CONTIG, 0, FILLORDER_MSB2LSB, true },
         { "RGB 8, tiles, deflate", "wl", 32, PHOTOMETRIC_RGB, COMPRESSION_ADOBE_DEFLATE, 3, 8 },
         { "RGB 8, planes, LZW", "wl", 0, PHOTOMETRIC_RGB, COMPRESSION_LZW, 3, 8,
             PLANARCONFIG_SEPARATE },
@@ -315,28 +321,33 @@ TEST(TiffReader, RectanglesShowWhatTheWholePictureShows)
         SCOPED_TRACE(c.name);
         const fs::path path = folder() / "regions.tif";
         const std::uint32_t width = 151, height = 109;
-        makeTiff(path, c.mode, width, height, c.tile, [&c](TIFF* tif) {
-            TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, c.photometric);
-            TIFFSetField(tif, TIFFTAG_COMPRESSION, c.compression);
-            TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, c.channels);
-            TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, c.bits);
-            TIFFSetField(tif, TIFFTAG_PLANARCONFIG, c.planar);
-            TIFFSetField(tif, TIFFTAG_FILLORDER, c.fillOrder);
-            if (c.extra)
-                TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &c.extra);
-            if (c.photometric == PHOTOMETRIC_YCBCR)
-                TIFFSetField(tif, TIFFTAG_YCBCRSUBSAMPLING, 2, 2);
-            if (c.compression == COMPRESSION_JPEG)
-                TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
-            if (c.photometric == PHOTOMETRIC_PALETTE) {
-                std::vector<std::uint16_t> map(3 << c.bits);
-                std::mt19937 random(c.bits);
-                for (std::uint16_t& v : map)
-                    v = std::uint16_t(random());
-                TIFFSetField(tif, TIFFTAG_COLORMAP, map.data(), map.data() + (1 << c.bits),
-                    map.data() + (2 << c.bits));
-            }
-        });
+        makeTiff(
+            path, c.mode, width, height, c.tile,
+            [&c](TIFF* tif) {
+                if (c.lastFirst)
+                    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 1u);
+                TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, c.photometric);
+                TIFFSetField(tif, TIFFTAG_COMPRESSION, c.compression);
+                TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, c.channels);
+                TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, c.bits);
+                TIFFSetField(tif, TIFFTAG_PLANARCONFIG, c.planar);
+                TIFFSetField(tif, TIFFTAG_FILLORDER, c.fillOrder);
+                if (c.extra)
+                    TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &c.extra);
+                if (c.photometric == PHOTOMETRIC_YCBCR)
+                    TIFFSetField(tif, TIFFTAG_YCBCRSUBSAMPLING, 2, 2);
+                if (c.compression == COMPRESSION_JPEG)
+                    TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+                if (c.photometric == PHOTOMETRIC_PALETTE) {
+                    std::vector<std::uint16_t> map(3 << c.bits);
+                    std::mt19937 random(c.bits);
+                    for (std::uint16_t& v : map)
+                        v = std::uint16_t(random());
+                    TIFFSetField(tif, TIFFTAG_COLORMAP, map.data(), map.data() + (1 << c.bits),
+                        map.data() + (2 << c.bits));
+                }
+            },
+            true, c.lastFirst);
         const std::vector<Rect> regions = check::edgeRegions(int(width), int(height));
         check::RegionPixels got(regions);
         Result<std::unique_ptr<ByteSource>> source = ByteSource::open(path.string());
@@ -394,7 +405,7 @@ std::vector<std::uint8_t> classicTiff(
 // Written, then stretched with a hole to `size` bytes.
 fs::path sparseFile(const char* name, const std::vector<std::uint8_t>& bytes, std::uint64_t size)
 {
-    const fs::path path = folder() / name;
+    fs::path path = folder() / name;
     std::FILE* f = std::fopen(path.c_str(), "wb");
     EXPECT_TRUE(f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
     EXPECT_EQ(::ftruncate(fileno(f), off_t(std::max<std::uint64_t>(size, bytes.size()))), 0);
