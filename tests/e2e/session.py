@@ -239,10 +239,15 @@ def check_lab_csv(written, samples):
     if not written.startswith(b"\xef\xbb\xbf"):
         raise Failure("the colorimetry CSV has no byte-order mark")
     lines = written[3:].decode("utf-8").split("\r\n")
-    if lines[0] != "Nr;R;G;B;L*;a*;b*;C*;h;dE00" or len(lines) != len(samples) + 3 or lines[-1]:
+    # After an area study the area's line stands before the model's.
+    studied = len(lines) == len(samples) + 4 and lines[-3].startswith("Obszar;ekran;")
+    if (lines[0] != "Nr;R;G;B;L*;a*;b*;C*;h;dE00" or lines[-1]
+            or len(lines) != len(samples) + (4 if studied else 3)):
         raise Failure("colorimetry CSV layout: %r" % lines)
-    if not lines[-2].startswith("Model barw: sRGB"):
-        raise Failure("no colour model in the colorimetry CSV: %r" % lines[-2])
+    if not lines[-2].startswith("Model barw: sRGB") or "; próbka: piksel ekranu" not in lines[-2] \
+            or "; Tolerancja ΔE00 2.0: " not in lines[-2]:
+        raise Failure("no colour model, sample mode and tolerance in the colorimetry CSV: %r"
+                      % lines[-2])
     for n, (line, colour) in enumerate(zip(lines[1:], samples), 1):
         fields = line.split(";")
         L, a, b = lab(*colour)
