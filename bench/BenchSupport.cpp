@@ -15,6 +15,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 
 namespace probnik::bench {
@@ -144,6 +145,44 @@ double Recorder::milliseconds(const std::string& name) const
 {
     const auto at = m_seconds.find(name);
     return at == m_seconds.end() ? -1.0 : at->second * 1e3;
+}
+
+void photoRow(int y, int width, int height, std::vector<std::uint8_t>& row)
+{
+    std::uint64_t state = 0x9E3779B97F4A7C15u ^ std::uint64_t(y) * 0x100000001B3u;
+    for (int x = 0; x < width; ++x) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        const auto noise = std::uint32_t(state >> 16);
+        std::uint8_t* p = &row[std::size_t(x) * 3];
+        p[0] = std::uint8_t((std::int64_t(x) * 255 / width) ^ (noise & 7));
+        p[1] = std::uint8_t((std::int64_t(y) * 255 / height) ^ (noise >> 3 & 7));
+        p[2] = std::uint8_t(((x + y) >> 4) ^ (noise >> 6 & 7));
+    }
+}
+
+std::string idatStream(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(8);
+    std::string stream;
+    for (;;) {
+        unsigned char head[8];
+        if (!in.read(reinterpret_cast<char*>(head), 8))
+            break;
+        const std::uint32_t length
+            = std::uint32_t(head[0]) << 24 | head[1] << 16 | head[2] << 8 | head[3];
+        if (std::memcmp(head + 4, "IDAT", 4) == 0) {
+            const std::size_t at = stream.size();
+            stream.resize(at + length);
+            in.read(stream.data() + at, length);
+            in.seekg(4, std::ios::cur);
+        } else {
+            in.seekg(std::streamoff(length) + 4, std::ios::cur);
+        }
+    }
+    return stream;
 }
 
 } // namespace probnik::bench

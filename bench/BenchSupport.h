@@ -77,4 +77,11 @@ private:
     std::map<std::string, double> m_seconds;
 };
 
+// A colour gradient with noise in the low bits, like a photograph; the same on every run: row
+// y of a width x height picture, R, G, B, into row (width * 3 bytes).
+void photoRow(int y, int width, int height, std::vector<std::uint8_t>& row);
+
+// The IDAT stream of a PNG file, joined: what inflating the file's data starts from.
+std::string idatStream(const std::string& path);
+
 } // namespace probnik::bench

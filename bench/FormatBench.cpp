@@ -59,22 +59,6 @@ struct BenchFile {
     std::string skipped;
 };
 
-// A colour gradient with noise in the low bits, like a photograph; the same on every run.
-void photoRow(int y, int width, int height, std::vector<std::uint8_t>& row)
-{
-    std::uint64_t state = 0x9E3779B97F4A7C15u ^ std::uint64_t(y) * 0x100000001B3u;
-    for (int x = 0; x < width; ++x) {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        const auto noise = std::uint32_t(state >> 16);
-        std::uint8_t* p = &row[std::size_t(x) * 3];
-        p[0] = std::uint8_t((std::int64_t(x) * 255 / width) ^ (noise & 7));
-        p[1] = std::uint8_t((std::int64_t(y) * 255 / height) ^ (noise >> 3 & 7));
-        p[2] = std::uint8_t(((x + y) >> 4) ^ (noise >> 6 & 7));
-    }
-}
-
 bool writePng(const BenchFile& f)
 {
     std::FILE* out = std::fopen(f.path.c_str(), "wb");
@@ -97,7 +81,7 @@ bool writePng(const BenchFile& f)
     std::vector<std::uint8_t> row(std::size_t(f.width) * 3);
     for (int pass = 0; pass < passes; ++pass)
         for (int y = 0; y < f.height; ++y) {
-            photoRow(y, f.width, f.height, row);
+            bench::photoRow(y, f.width, f.height, row);
             png_write_row(png, row.data());
         }
     png_write_end(png, info);
@@ -122,7 +106,7 @@ bool writeTiff(const BenchFile& f)
     if (f.kind == Kind::TiffStrips) {
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 16);
         for (int y = 0; y < f.height && ok; ++y) {
-            photoRow(y, f.width, f.height, row);
+            bench::photoRow(y, f.width, f.height, row);
             ok = TIFFWriteScanline(tif, row.data(), std::uint32_t(y), 0) >= 0;
         }
     } else {
@@ -133,7 +117,7 @@ bool writeTiff(const BenchFile& f)
         std::vector<std::uint8_t> tile(std::size_t(Tile) * Tile * 3);
         for (int top = 0; top < f.height && ok; top += Tile) {
             for (int y = top; y < top + Tile; ++y) {
-                photoRow(std::min(y, f.height - 1), f.width, f.height, row);
+                bench::photoRow(std::min(y, f.height - 1), f.width, f.height, row);
                 std::copy(
                     row.begin(), row.end(), band.begin() + std::ptrdiff_t(y - top) * f.width * 3);
             }
@@ -174,7 +158,7 @@ bool writeJpeg(const BenchFile& f)
     jpeg_start_compress(&info, TRUE);
     std::vector<std::uint8_t> row(std::size_t(f.width) * 3);
     for (int y = 0; y < f.height; ++y) {
-        photoRow(y, f.width, f.height, row);
+        bench::photoRow(y, f.width, f.height, row);
         JSAMPROW pointer = row.data();
         jpeg_write_scanlines(&info, &pointer, 1);
     }
@@ -207,37 +191,13 @@ void prepare(BenchFile& f, const std::filesystem::path& folder)
         f.skipped = "could not write " + final;
 }
 
-// The IDAT stream of a PNG file, joined.
-std::string idatStream(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    in.seekg(8);
-    std::string stream;
-    for (;;) {
-        unsigned char head[8];
-        if (!in.read(reinterpret_cast<char*>(head), 8))
-            break;
-        const std::uint32_t length
-            = std::uint32_t(head[0]) << 24 | head[1] << 16 | head[2] << 8 | head[3];
-        if (std::memcmp(head + 4, "IDAT", 4) == 0) {
-            const std::size_t at = stream.size();
-            stream.resize(at + length);
-            in.read(stream.data() + at, length);
-            in.seekg(4, std::ios::cur);
-        } else {
-            in.seekg(std::streamoff(length) + 4, std::ios::cur);
-        }
-    }
-    return stream;
-}
-
 // The yardstick for PNG: inflating the IDAT stream read from the file, into a 64 KiB buffer
 // used over and over.
 void benchInflate(benchmark::State& state, const BenchFile* f)
 {
     std::vector<unsigned char> out(64 * 1024);
     for (auto _ : state) {
-        const std::string stream = idatStream(f->path);
+        const std::string stream = bench::idatStream(f->path);
         z_stream z {};
         inflateInit(&z);
         z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stream.data()));

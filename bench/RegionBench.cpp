@@ -45,22 +45,6 @@ namespace bench = probnik::bench;
 constexpr const char* Program = "probnik_region_bench";
 constexpr int Side = 15;
 
-// A colour gradient with noise in the low bits, like a photograph; the same on every run.
-void photoRow(int y, int width, int height, std::vector<std::uint8_t>& row)
-{
-    std::uint64_t state = 0x9E3779B97F4A7C15u ^ std::uint64_t(y) * 0x100000001B3u;
-    for (int x = 0; x < width; ++x) {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        const auto noise = std::uint32_t(state >> 16);
-        std::uint8_t* p = &row[std::size_t(x) * 3];
-        p[0] = std::uint8_t((std::int64_t(x) * 255 / width) ^ (noise & 7));
-        p[1] = std::uint8_t((std::int64_t(y) * 255 / height) ^ (noise >> 3 & 7));
-        p[2] = std::uint8_t(((x + y) >> 4) ^ (noise >> 6 & 7));
-    }
-}
-
 bool writeJpeg(const std::string& path, int width, int height)
 {
     std::FILE* out = std::fopen(path.c_str(), "wb");
@@ -80,7 +64,7 @@ bool writeJpeg(const std::string& path, int width, int height)
     jpeg_start_compress(&info, TRUE);
     std::vector<std::uint8_t> row(std::size_t(width) * 3);
     for (int y = 0; y < height; ++y) {
-        photoRow(y, width, height, row);
+        bench::photoRow(y, width, height, row);
         JSAMPROW pointer = row.data();
         jpeg_write_scanlines(&info, &pointer, 1);
     }
@@ -107,7 +91,7 @@ bool writePng(const std::string& path, int width, int height)
     png_write_info(png, info);
     std::vector<std::uint8_t> row(std::size_t(width) * 3);
     for (int y = 0; y < height; ++y) {
-        photoRow(y, width, height, row);
+        bench::photoRow(y, width, height, row);
         png_write_row(png, row.data());
     }
     png_write_end(png, info);
@@ -202,35 +186,11 @@ bool libjpegRows(const std::string& path, int top, int rows, int left, int width
     return true;
 }
 
-// The IDAT stream of a PNG file, joined.
-std::string idatStream(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    in.seekg(8);
-    std::string stream;
-    for (;;) {
-        unsigned char head[8];
-        if (!in.read(reinterpret_cast<char*>(head), 8))
-            break;
-        const std::uint32_t length
-            = std::uint32_t(head[0]) << 24 | head[1] << 16 | head[2] << 8 | head[3];
-        if (std::memcmp(head + 4, "IDAT", 4) == 0) {
-            const std::size_t at = stream.size();
-            stream.resize(at + length);
-            in.read(stream.data() + at, length);
-            in.seekg(4, std::ios::cur);
-        } else {
-            in.seekg(std::streamoff(length) + 4, std::ios::cur);
-        }
-    }
-    return stream;
-}
-
 // Inflating the IDAT stream read from the file into a 64 KiB buffer used over and over.
 bool inflateIdat(const std::string& path)
 {
     std::vector<unsigned char> out(64 * 1024);
-    const std::string stream = idatStream(path);
+    const std::string stream = bench::idatStream(path);
     z_stream z {};
     inflateInit(&z);
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stream.data()));

@@ -47,22 +47,6 @@ struct BenchFile {
     bool made = false;
 };
 
-// A colour gradient with noise in the low bits, like a photograph; the same on every run.
-void photoRow(int y, int width, int height, std::vector<std::uint8_t>& row)
-{
-    std::uint64_t state = 0x9E3779B97F4A7C15u ^ std::uint64_t(y) * 0x100000001B3u;
-    for (int x = 0; x < width; ++x) {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        const auto noise = std::uint32_t(state >> 16);
-        std::uint8_t* p = &row[std::size_t(x) * 3];
-        p[0] = std::uint8_t((std::int64_t(x) * 255 / width) ^ (noise & 7));
-        p[1] = std::uint8_t((std::int64_t(y) * 255 / height) ^ (noise >> 3 & 7));
-        p[2] = std::uint8_t(((x + y) >> 4) ^ (noise >> 6 & 7));
-    }
-}
-
 void put(std::vector<std::uint8_t>& out, std::uint32_t v, int bytes)
 {
     for (int i = 0; i < bytes; ++i)
@@ -92,7 +76,7 @@ bool writeBmp(const BenchFile& f, bool content)
     bool ok = std::fwrite(h.data(), 1, h.size(), out) == h.size();
     std::vector<std::uint8_t> row(std::size_t(stride), 0);
     for (int n = 0; content && ok && n < f.height; ++n) {
-        photoRow(f.height - 1 - n, f.width, f.height, row);
+        bench::photoRow(f.height - 1 - n, f.width, f.height, row);
         for (std::size_t x = 0; x < std::size_t(f.width); ++x)
             std::swap(row[3 * x], row[3 * x + 2]);
         ok = std::fwrite(row.data(), 1, row.size(), out) == row.size();
@@ -118,7 +102,7 @@ bool writeTiff(const BenchFile& f)
     std::vector<std::uint8_t> row(std::size_t(f.width) * 3);
     bool ok = true;
     for (int y = 0; y < f.height && ok; ++y) {
-        photoRow(y, f.width, f.height, row);
+        bench::photoRow(y, f.width, f.height, row);
         ok = TIFFWriteScanline(tif, row.data(), std::uint32_t(y), 0) >= 0;
     }
     TIFFClose(tif);
