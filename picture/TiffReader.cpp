@@ -699,23 +699,60 @@ void rgbaValues(std::uint32_t p, std::uint16_t* out)
     out[2] = std::uint16_t(unpremultiplied(TIFFGetB(p), a, 255));
 }
 
+// libtiff's RGBA interface over one picture: a band at a time (a strip's rows or a tile) into
+// raster, rows top down as stored, for the region is not turned.
+class Converted {
+public:
+    Converted() = default;
+    Converted(const Converted&) = delete;
+    Converted& operator=(const Converted&) = delete;
+    ~Converted()
+    {
+        if (m_begun)
+            TIFFRGBAImageEnd(&m_image);
+    }
+
+    bool begin(TIFF* tif, const Layout& layout)
+    {
+        char message[1024];
+        if (!TIFFRGBAImageBegin(&m_image, tif, 1, message))
+            return false;
+        m_begun = true;
+        m_image.req_orientation = m_image.orientation;
+        if (!convertedBand(tif, layout, bandWidth, bandHeight))
+            return false;
+        raster.assign(std::size_t(bandWidth) * bandHeight, 0);
+        return true;
+    }
+
+    // The width x height pixels from (left, top) into raster, width a row.
+    bool get(std::uint32_t left, std::uint32_t top, std::uint32_t width, std::uint32_t height)
+    {
+        m_image.row_offset = int(top);
+        m_image.col_offset = int(left);
+        return TIFFRGBAImageGet(&m_image, raster.data(), width, height) != 0;
+    }
+
+    std::uint32_t bandWidth = 0;
+    std::uint32_t bandHeight = 0;
+    std::vector<std::uint32_t> raster;
+
+private:
+    TIFFRGBAImage m_image {};
+    bool m_begun = false;
+};
+
 // JPEG and YCbCr pictures through libtiff's RGBA interface, which decodes and converts a
 // region of strips or tiles: for each strip with shown rows, its rows down to the last shown
 // one; for each tile with shown pixels, the tile down to its last shown row.
 bool readConverted(
     TIFF* tif, const Layout& layout, const ShownPixels& shown, Canvas& samples, Progress& progress)
 {
-    char message[1024];
-    TIFFRGBAImage image {};
-    if (!TIFFRGBAImageBegin(&image, tif, 1, message))
+    Converted image;
+    if (!image.begin(tif, layout))
         return false;
-    const std::unique_ptr<TIFFRGBAImage, void (*)(TIFFRGBAImage*)> end(&image, TIFFRGBAImageEnd);
-    // Rows top down, as stored: the region is not turned.
-    image.req_orientation = image.orientation;
-    std::uint32_t bandWidth = 0, bandHeight = 0;
-    if (!convertedBand(tif, layout, bandWidth, bandHeight))
-        return false;
-    std::vector<std::uint32_t> raster(std::size_t(bandWidth) * bandHeight);
+    const std::uint32_t bandWidth = image.bandWidth;
+    const std::uint32_t bandHeight = image.bandHeight;
     const std::vector<int>& rows = shown.rows();
     const std::vector<int>& columns = shown.columns();
     Steps steps(progress, shownTiles(shown, bandWidth, bandHeight));
@@ -727,13 +764,11 @@ bool readConverted(
             const std::uint32_t left = std::uint32_t(columns[c0]) / bandWidth * bandWidth;
             const std::size_t c1 = bandEnd(columns, c0, left, bandWidth);
             const std::uint32_t width = std::min(bandWidth, layout.width - left);
-            image.row_offset = int(top);
-            image.col_offset = int(left);
-            if (!steps.next() || !TIFFRGBAImageGet(&image, raster.data(), width, height))
+            if (!steps.next() || !image.get(left, top, width, height))
                 return false;
             for (std::size_t r = r0; r < r1; ++r) {
                 const std::uint32_t* row
-                    = &raster[std::size_t(std::uint32_t(rows[r]) - top) * width];
+                    = &image.raster[std::size_t(std::uint32_t(rows[r]) - top) * width];
                 for (std::size_t c = c0; c < c1; ++c) {
                     std::array<std::uint16_t, 3> v {};
                     rgbaValues(row[std::uint32_t(columns[c]) - left], v.data());
@@ -1090,30 +1125,24 @@ bool readRegionConverted(Opened& opened, RegionRows& rows, PixelSink& sink, Prog
 {
     TIFF* const tif = opened.tif.get();
     const Layout& layout = opened.layout;
-    char message[1024];
-    TIFFRGBAImage image {};
-    if (!TIFFRGBAImageBegin(&image, tif, 1, message))
+    Converted image;
+    if (!image.begin(tif, layout))
         return false;
-    const std::unique_ptr<TIFFRGBAImage, void (*)(TIFFRGBAImage*)> end(&image, TIFFRGBAImageEnd);
-    image.req_orientation = image.orientation;
-    std::uint32_t bandWidth = 0, bandHeight = 0;
-    if (!convertedBand(tif, layout, bandWidth, bandHeight))
-        return false;
-    std::vector<std::uint32_t> raster(std::size_t(bandWidth) * bandHeight);
+    const std::uint32_t bandWidth = image.bandWidth;
+    const std::uint32_t bandHeight = image.bandHeight;
     std::vector<std::uint16_t> values(3 * std::size_t(bandWidth));
     return forEachPiece(rows, bandWidth, bandHeight,
         [&](std::uint32_t left, std::uint32_t top, const std::vector<Part>& parts) {
             const int bottom = bottomOf(parts);
             const std::uint32_t width = std::min(bandWidth, layout.width - left);
-            image.row_offset = int(top);
-            image.col_offset = int(left);
             if (!progress.advance(shareAt(rows, top))
-                || !TIFFRGBAImageGet(&image, raster.data(), width, std::uint32_t(bottom) - top))
+                || !image.get(left, top, width, std::uint32_t(bottom) - top))
                 return false;
             for (int y = int(top); y < bottom; ++y) {
                 if (!progress.advance(shareAt(rows, top)))
                     return false;
-                const std::uint32_t* row = &raster[std::size_t(std::uint32_t(y) - top) * width];
+                const std::uint32_t* row
+                    = &image.raster[std::size_t(std::uint32_t(y) - top) * width];
                 for (const Part& p : parts) {
                     if (y < p.part.Top || y >= p.part.Bottom)
                         continue;
